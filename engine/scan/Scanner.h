@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "engine/EngineApi.h"
+#include "engine/parse/HitRecord.h"
+
+// Log format values (logfiletype_t); 2, 3 and 7 are detected forms without a text form.
+enum scan_log_type_t : int {
+    SCAN_LOG_CLF = 0,
+    SCAN_LOG_ELF = 1,
+    SCAN_LOG_CSV_SHORT = 2,
+    SCAN_LOG_CSV_LONG = 3,
+    SCAN_LOG_W3C = 4,
+    SCAN_LOG_SPARSE = 7,
+    SCAN_LOG_DOMINO = 8,
+    SCAN_LOG_AUTO = 9,
+    SCAN_LOG_ELFEND = 10,
+    SCAN_LOG_ELFBEG = 11,
+};
+
+// One local file to parse and its log format (a logfiletype_t value; AUTO detects per file).
+struct scan_file_t {
+    std::string path;
+    int logType = SCAN_LOG_AUTO;
+};
+
+// What scanning and the parsers take from the run's option snapshot.
+struct scan_options_t {
+    std::string cookieName;          // session cookie name (GetCookieID); empty: none
+    int timeOffsetHours = 0;         // GetTimeOffset, added to every time stamp
+    bool europeanDates = false;      // GetEuropeanFormat: day.month.year in comma-separated logs
+    bool w3cServerFromHost = false;  // a VIRTUALDOMAIN filter names a host: W3C server = cs-host
+    bool debugOutput = false;        // append every line given to a parser to debugOutputPath
+    std::string debugOutputPath = "logOutput.txt";
+    std::uint64_t parseTotal = 0;  // bytes to parse, for percentages; 0: the sum of file sizes
+    std::uint64_t viewSize = 0;    // bytes per mapped view; 0: 50,000,000 rounded down to a page
+};
+
+// Receives the accepted hits of a scan, on the scanning thread, in log order.
+class LOGVANE_ENGINE_API CHitConsumer {
+public:
+    virtual ~CHitConsumer() = default;
+    // Called once per batch before its hits are processed; host-name resolution may rewrite
+    // each record's host here. The default does nothing.
+    virtual void ResolveBatch(std::span<hit_t> batch) { (void)batch; }
+    // One accepted hit with its flags set; the record is valid only during the call.
+    virtual void ProcessHit(hit_t* hit) = 0;
+};
+
+// Parses every file in the order of its first time stamp and hands each accepted hit to the
+// consumer. A file that cannot be opened or has an unexpected format adds its error to
+// CProgress and parsing goes on with the next. Returns false when parsing was told to end
+// (ParseShouldEnd or the cancel flag), true otherwise. acceptedHits, when given, receives the
+// number of hits passed to the consumer.
+LOGVANE_ENGINE_API bool ParseAllFiles(const std::vector<scan_file_t>& files,
+                                      const scan_options_t& options, CHitConsumer& consumer,
+                                      std::uint64_t* acceptedHits = nullptr);
