@@ -8,7 +8,7 @@
 
 class CFtpConnection;
 
-// 1 when `path` names a file (not a folder) that exists and can be opened for reading, else 0.
+// 1 when `path` exists and is not a folder, else 0 (also for a null path).
 LOGVANE_STORE_API int FileExists(const char* path);
 // 1 when `path` names an existing folder that can be entered, else 0. The process's current
 // folder is not touched.

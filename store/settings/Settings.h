@@ -86,6 +86,10 @@ protected:
     static logfiletype_t ConvertStringToLogfileType(const std::string& text);
 
 private:
+    // Element name and field of one stored option, in file order.
+    struct Field;
+    static const Field* Fields(int& count);
+
     void SetDefaults();
     void ReadElements(CMarkup& xml);
 
