@@ -1,0 +1,177 @@
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+// Open-addressing hash table of counting entries (see TableEntries.h for the entry contract).
+// Probing rehashes the key with the previous hash as seed; the load factor stays at or below
+// one half. Once sorted, the table becomes a read-only item array and cannot be looked up.
+template <typename T>
+class CFastHashTable {
+public:
+    struct Slot {
+        T entry;
+        bool used;
+    };
+
+    // Allocates `capacity` empty slots (at least one).
+    explicit CFastHashTable(uint32_t capacity) { Allocate(std::max<uint32_t>(capacity, 1)); }
+    ~CFastHashTable() { ReleaseAll(); }
+    CFastHashTable(const CFastHashTable&) = delete;
+    CFastHashTable& operator=(const CFastHashTable&) = delete;
+
+    // Finds the entry whose key equals `key`. With `insert` a missing key gets a fresh slot
+    // (only the used flag and the count change: the caller fills key and counters) and isNew
+    // is set. Returns null when the key is absent and `insert` is false, or after sorting.
+    T* Lookup(const T& key, bool& isNew, bool insert = true) {
+        isNew = false;
+        if (m_sorted) return nullptr;
+        if (insert && m_count > m_capacity / 2) Grow(m_capacity * 2);
+        for (;;) {
+            uint32_t index;
+            const ProbeResult r = Probe(m_slots.get(), m_capacity, key, index);
+            if (r == ProbeResult::Found) return &m_slots[index].entry;
+            if (!insert) return nullptr;
+            if (r == ProbeResult::Free) {
+                m_slots[index].used = true;
+                ++m_count;
+                isNew = true;
+                return &m_slots[index].entry;
+            }
+            Grow(m_capacity * 2);
+        }
+    }
+
+    // Turns the table into its item array of at most `limit` entries, most hits (or larger
+    // keys) first, fewest first with `ascending`; equal entries keep their slot order.
+    // Costs about count x log(limit) comparisons. Frees the slot array.
+    void Sort(uint32_t limit, bool ascending = false) {
+        // Entries are ordered through pointers into one array, so address order is the slot
+        // order (or the previous item order when a sorted table is sorted again).
+        std::vector<T*> order;
+        if (m_sorted) {
+            for (T& item : m_items) order.push_back(&item);
+        } else {
+            order.reserve(m_count);
+            for (uint32_t i = 0; i < m_capacity; ++i)
+                if (m_slots[i].used) order.push_back(&m_slots[i].entry);
+        }
+        const auto before = [ascending](const T* a, const T* b) {
+            const int c = a->Compare(*b);
+            if (c != 0) return ascending ? c > 0 : c < 0;
+            return a < b;
+        };
+        const size_t keep = std::min<size_t>(limit, order.size());
+        std::partial_sort(order.begin(), order.begin() + keep, order.end(), before);
+        for (size_t i = keep; i < order.size(); ++i) order[i]->Release();
+        std::vector<T> items;
+        items.reserve(keep);
+        for (size_t i = 0; i < keep; ++i) items.push_back(*order[i]);
+        m_items = std::move(items);
+        m_slots.reset();
+        m_capacity = 0;
+        m_count = 0;
+        m_sorted = true;
+    }
+
+    // Sort with every entry kept.
+    void SortAll(bool ascending = false) { Sort(GetCount(), ascending); }
+
+    // A compact copy for a second sort: capacity equals count, the used entries copied in
+    // slot order (key pointers shared). Only Sort may be called on it. Kinds that own
+    // something (two-level entries) cannot be cloned.
+    std::unique_ptr<CFastHashTable> Clone() const {
+        static_assert(
+            !requires { typename T::child_table; },
+            "entries that own a child table cannot be shared");
+        auto copy = std::make_unique<CFastHashTable>(m_count);
+        uint32_t next = 0;
+        for (uint32_t i = 0; i < m_capacity; ++i) {
+            if (!m_slots[i].used) continue;
+            copy->m_slots[next].entry = m_slots[i].entry;
+            copy->m_slots[next].used = true;
+            ++next;
+        }
+        copy->m_count = next;
+        return copy;
+    }
+
+    bool IsSorted() const { return m_sorted; }
+    uint32_t GetCapacity() const { return m_capacity; }
+    uint32_t GetCount() const { return m_sorted ? static_cast<uint32_t>(m_items.size()) : m_count; }
+    uint32_t GetItemCount() const { return static_cast<uint32_t>(m_items.size()); }
+    // The i-th entry of the sorted item array.
+    const T& GetItem(uint32_t i) const { return m_items[i]; }
+    T& GetItem(uint32_t i) { return m_items[i]; }
+
+    // Calls f(entry) for every used slot in slot order (before sorting) or every item.
+    template <typename F>
+    void ForEach(F&& f) {
+        if (m_sorted) {
+            for (T& item : m_items) f(item);
+            return;
+        }
+        for (uint32_t i = 0; i < m_capacity; ++i)
+            if (m_slots[i].used) f(m_slots[i].entry);
+    }
+
+private:
+    enum class ProbeResult { Found, Free, Exhausted };
+
+    static ProbeResult Probe(const Slot* slots, uint32_t capacity, const T& key, uint32_t& index) {
+        uint32_t h = key.Hash(0);
+        index = h % capacity;
+        for (uint32_t i = 0; slots[index].used; ++i) {
+            if (slots[index].entry.Equals(key)) return ProbeResult::Found;
+            if (i >= capacity) return ProbeResult::Exhausted;
+            h = key.Hash(h);
+            index = h % capacity;
+        }
+        return ProbeResult::Free;
+    }
+
+    void Allocate(uint32_t capacity) {
+        m_slots = std::make_unique<Slot[]>(capacity);
+        m_capacity = capacity;
+    }
+
+    // Rehashes every used entry into a larger array. Integer keys that were apart before stay
+    // apart after doubling, but a chain that still collides doubles again rather than loop.
+    void Grow(uint32_t capacity) {
+        for (;;) {
+            auto slots = std::make_unique<Slot[]>(capacity);
+            bool placed = true;
+            for (uint32_t i = 0; i < m_capacity && placed; ++i) {
+                if (!m_slots[i].used) continue;
+                uint32_t index;
+                placed = Probe(slots.get(), capacity, m_slots[i].entry, index) == ProbeResult::Free;
+                if (placed) slots[index] = m_slots[i];
+            }
+            if (placed) {
+                m_slots = std::move(slots);
+                m_capacity = capacity;
+                return;
+            }
+            capacity *= 2;
+        }
+    }
+
+    void ReleaseItems() {
+        for (T& item : m_items) item.Release();
+        m_items.clear();
+    }
+
+    void ReleaseAll() {
+        ReleaseItems();
+        for (uint32_t i = 0; i < m_capacity; ++i)
+            if (m_slots[i].used) m_slots[i].entry.Release();
+    }
+
+    std::unique_ptr<Slot[]> m_slots;
+    uint32_t m_capacity = 0;
+    uint32_t m_count = 0;
+    std::vector<T> m_items;
+    bool m_sorted = false;
+};

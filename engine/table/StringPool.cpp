@@ -1,0 +1,104 @@
+#include "engine/table/StringPool.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "utility/Progress.h"
+
+namespace {
+
+size_t PageRounded(size_t bytes) {
+    const long page = sysconf(_SC_PAGESIZE);
+    const size_t unit = page > 0 ? static_cast<size_t>(page) : 4096;
+    return bytes / unit * unit;
+}
+
+constexpr size_t kAlignment = 8;
+
+std::unique_ptr<CStringPool>& ThePool() {
+    static std::unique_ptr<CStringPool> pool;
+    return pool;
+}
+
+}  // namespace
+
+const size_t CStringPool::kDefaultChunkSize = PageRounded(25000000);
+
+CStringPool::CStringPool(size_t chunkSize, size_t limit)
+    : m_chunkSize(chunkSize > 0 ? chunkSize : kDefaultChunkSize), m_limit(limit) {}
+
+CStringPool::~CStringPool() = default;
+
+bool CStringPool::AddChunk(size_t minimum) {
+    const size_t size = std::max(m_chunkSize, minimum);
+    if (m_limit != 0 && (size > m_limit || m_reserved > m_limit - size)) return false;
+    // Default-initialised: the pages stay untouched until a key is written into them.
+    std::unique_ptr<unsigned char[]> memory(new (std::nothrow) unsigned char[size]);
+    if (!memory) return false;
+    m_chunks.push_back({std::move(memory), size});
+    m_reserved += size;
+    m_used = 0;
+    return true;
+}
+
+void CStringPool::ReportFailure() {
+    if (m_failed) return;
+    m_failed = true;
+    ParseSetCancel(1);
+    ProgressAddError("Memory Limit reached.", "");
+}
+
+void* CStringPool::Alloc(size_t bytes) {
+    std::lock_guard lock(m_mutex);
+    const size_t rounded = (bytes + kAlignment - 1) / kAlignment * kAlignment;
+    if (rounded < bytes) {  // wrapped around
+        ReportFailure();
+        return nullptr;
+    }
+    if (m_chunks.empty() || m_chunks.back().size - m_used < rounded) {
+        if (!AddChunk(rounded)) {
+            ReportFailure();
+            return nullptr;
+        }
+    }
+    void* p = m_chunks.back().memory.get() + m_used;
+    m_used += rounded;
+    return p;
+}
+
+char* CStringPool::Copy(const char* text, size_t length) {
+    char* copy = static_cast<char*>(Alloc(length + 1));
+    if (!copy) return nullptr;
+    if (length > 0) std::memcpy(copy, text, length);
+    copy[length] = '\0';
+    return copy;
+}
+
+size_t CStringPool::GetChunkCount() const {
+    std::lock_guard lock(m_mutex);
+    return m_chunks.size();
+}
+
+size_t CStringPool::GetBytesReserved() const {
+    std::lock_guard lock(m_mutex);
+    return m_reserved;
+}
+
+void PoolCreate() { ThePool() = std::make_unique<CStringPool>(); }
+
+void PoolDestroy() { ThePool().reset(); }
+
+void* PoolAlloc(size_t bytes) {
+    CStringPool* pool = ThePool().get();
+    return pool ? pool->Alloc(bytes) : nullptr;
+}
+
+char* PoolCopy(const char* text, size_t length) {
+    CStringPool* pool = ThePool().get();
+    return pool ? pool->Copy(text, length) : nullptr;
+}
+
+CStringPool* GetStringPool() { return ThePool().get(); }

@@ -1,0 +1,328 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <deque>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/table/FastHashTable.h"
+#include "engine/table/NestedTable.h"
+#include "engine/table/TableEntries.h"
+#include "engine/table/TimeSeriesTable.h"
+
+namespace {
+
+// Keeps key texts alive for the life of a test, as the string pool does in a run.
+class Keys {
+public:
+    const std::string& operator()(const std::string& text) { return m_texts.emplace_back(text); }
+
+private:
+    std::deque<std::string> m_texts;
+};
+
+referinfo_t Ref(const std::string& text) {
+    return referinfo_t{text.data(), static_cast<uint32_t>(text.size()), 0};
+}
+
+// Adds `hits` to the entry of `text`, inserting it when new.
+void Count(CFastHashTable<referinfo_t>& table, const std::string& text, uint64_t hits = 1) {
+    bool isNew;
+    referinfo_t* entry = table.Lookup(Ref(text), isNew);
+    ASSERT_NE(entry, nullptr);
+    if (isNew) *entry = Ref(text);
+    entry->hits += hits;
+}
+
+std::vector<std::string> SlotOrder(CFastHashTable<referinfo_t>& table) {
+    std::vector<std::string> order;
+    table.ForEach([&](referinfo_t& e) { order.emplace_back(e.text, e.length); });
+    return order;
+}
+
+std::vector<std::string> Items(const CFastHashTable<referinfo_t>& table) {
+    std::vector<std::string> items;
+    for (uint32_t i = 0; i < table.GetItemCount(); ++i)
+        items.emplace_back(table.GetItem(i).text, table.GetItem(i).length);
+    return items;
+}
+
+// The plain selection: for each output position scan all slots and keep the strictly best.
+std::vector<std::string> ReferenceSelection(CFastHashTable<referinfo_t>& table, uint32_t limit,
+                                            bool ascending) {
+    std::vector<referinfo_t> slots;
+    table.ForEach([&](referinfo_t& e) { slots.push_back(e); });
+    std::vector<bool> taken(slots.size(), false);
+    std::vector<std::string> out;
+    for (uint32_t k = 0; k < limit && k < slots.size(); ++k) {
+        int best = -1;
+        for (size_t i = 0; i < slots.size(); ++i) {
+            if (taken[i]) continue;
+            if (best < 0 ||
+                (ascending ? slots[i].hits < slots[best].hits : slots[i].hits > slots[best].hits))
+                best = static_cast<int>(i);
+        }
+        taken[best] = true;
+        out.emplace_back(slots[best].text, slots[best].length);
+    }
+    return out;
+}
+
+class FastHashTableTest : public ::testing::Test {
+protected:
+    Keys key;
+};
+
+TEST_F(FastHashTableTest, FindsInsertedKeysAndCountsThem) {
+    CFastHashTable<referinfo_t> table(16);
+    Count(table, key("/index.html"));
+    Count(table, key("/a"), 3);
+    Count(table, key("/index.html"), 2);
+    bool isNew;
+    const std::string probe = "/index.html";
+    referinfo_t* found = table.Lookup(Ref(probe), isNew, false);
+    ASSERT_NE(found, nullptr);
+    EXPECT_FALSE(isNew);
+    EXPECT_EQ(found->hits, 3u);
+    EXPECT_EQ(table.GetCount(), 2u);
+}
+
+TEST_F(FastHashTableTest, LookupWithoutInsertLeavesTableUnchanged) {
+    CFastHashTable<referinfo_t> table(4);
+    const std::string probe = "/missing";
+    bool isNew = true;
+    EXPECT_EQ(table.Lookup(Ref(probe), isNew, false), nullptr);
+    EXPECT_FALSE(isNew);
+    EXPECT_EQ(table.GetCount(), 0u);
+}
+
+TEST_F(FastHashTableTest, PrefixKeysAreDistinct) {
+    CFastHashTable<referinfo_t> table(8);
+    Count(table, key("/a"));
+    Count(table, key("/ab"));
+    Count(table, key(""));
+    EXPECT_EQ(table.GetCount(), 3u);
+}
+
+TEST_F(FastHashTableTest, GrowsAndKeepsEveryEntryAtHalfLoad) {
+    CFastHashTable<referinfo_t> table(1);
+    for (int i = 0; i < 5000; ++i) Count(table, key("/page" + std::to_string(i)), i + 1);
+    EXPECT_EQ(table.GetCount(), 5000u);
+    EXPECT_LE(table.GetCount(), table.GetCapacity() / 2 + 1);
+    for (int i = 0; i < 5000; ++i) {
+        bool isNew;
+        const std::string probe = "/page" + std::to_string(i);
+        referinfo_t* e = table.Lookup(Ref(probe), isNew, false);
+        ASSERT_NE(e, nullptr) << probe;
+        EXPECT_EQ(e->hits, static_cast<uint64_t>(i + 1));
+    }
+}
+
+TEST_F(FastHashTableTest, CollidingIntegerKeysBothLandAfterDoubling) {
+    CFastHashTable<day_info_t> table(8);
+    bool isNew;
+    day_info_t* a = table.Lookup(day_info_t{3, 1, 0, 0}, isNew);
+    *a = day_info_t{3, 1, 7, 0};
+    day_info_t* b = table.Lookup(day_info_t{11, 1, 0, 0}, isNew);  // 11 = 3 + capacity
+    ASSERT_NE(b, nullptr);
+    EXPECT_TRUE(isNew);
+    *b = day_info_t{11, 1, 9, 0};
+    EXPECT_GE(table.GetCapacity(), 16u);
+    EXPECT_EQ(table.Lookup(day_info_t{3, 1, 0, 0}, isNew, false)->first, 7u);
+    EXPECT_EQ(table.Lookup(day_info_t{11, 1, 0, 0}, isNew, false)->first, 9u);
+}
+
+TEST_F(FastHashTableTest, EmptyTableSortsToNoItems) {
+    CFastHashTable<referinfo_t> table(409);
+    table.Sort(100);
+    EXPECT_TRUE(table.IsSorted());
+    EXPECT_EQ(table.GetItemCount(), 0u);
+    bool isNew;
+    const std::string probe = "/x";
+    EXPECT_EQ(table.Lookup(Ref(probe), isNew), nullptr);
+}
+
+TEST_F(FastHashTableTest, CountsAbove32BitsSortAboveSmallOnes) {
+    CFastHashTable<referinfo_t> table(8);
+    Count(table, key("small"), 5);
+    Count(table, key("huge"), (uint64_t{1} << 32) + 1);
+    Count(table, key("mid"), 0x80000001u);
+    table.SortAll();
+    EXPECT_EQ(Items(table), (std::vector<std::string>{"huge", "mid", "small"}));
+}
+
+struct SortCase {
+    uint32_t keys;
+    uint32_t distinctCounts;  // few distinct counts make many ties
+    uint32_t limit;
+    bool ascending;
+};
+
+class FastHashTableSortTest : public ::testing::TestWithParam<SortCase> {};
+
+TEST_P(FastHashTableSortTest, MatchesPlainSelectionIncludingTies) {
+    const SortCase c = GetParam();
+    Keys key;
+    CFastHashTable<referinfo_t> table(64);
+    std::mt19937 random(c.keys * 31 + c.limit);
+    for (uint32_t i = 0; i < c.keys; ++i)
+        Count(table, key("k" + std::to_string(i)), random() % c.distinctCounts + 1);
+    const std::vector<std::string> expected = ReferenceSelection(table, c.limit, c.ascending);
+    table.Sort(c.limit, c.ascending);
+    EXPECT_EQ(Items(table), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FastHashTableSortTest,
+                         ::testing::Values(SortCase{0, 1, 10, false}, SortCase{5, 3, 10, false},
+                                           SortCase{5, 3, 10, true}, SortCase{300, 4, 20, false},
+                                           SortCase{300, 4, 20, true}, SortCase{300, 1, 299, false},
+                                           SortCase{1000, 50, 1000, false},
+                                           SortCase{1000, 2, 7, true}));
+
+TEST_F(FastHashTableTest, EqualCountsKeepSlotOrder) {
+    CFastHashTable<referinfo_t> table(64);
+    for (int i = 0; i < 20; ++i) Count(table, key("t" + std::to_string(i)), 4);
+    const std::vector<std::string> slots = SlotOrder(table);
+    table.Sort(5);
+    EXPECT_EQ(Items(table), std::vector<std::string>(slots.begin(), slots.begin() + 5));
+}
+
+TEST_F(FastHashTableTest, CloneIsCompactAndSortsIndependently) {
+    CFastHashTable<referinfo_t> table(32);
+    Count(table, key("a"), 3);
+    Count(table, key("b"), 1);
+    Count(table, key("c"), 2);
+    const std::vector<std::string> slots = SlotOrder(table);
+    auto clone = table.Clone();
+    EXPECT_EQ(clone->GetCapacity(), 3u);
+    EXPECT_EQ(SlotOrder(*clone), slots);
+    clone->Sort(2, true);
+    table.Sort(2);
+    EXPECT_EQ(Items(*clone), (std::vector<std::string>{"b", "c"}));
+    EXPECT_EQ(Items(table), (std::vector<std::string>{"a", "c"}));
+}
+
+TEST_F(FastHashTableTest, SortingTwiceKeepsTheItems) {
+    CFastHashTable<referinfo_t> table(8);
+    Count(table, key("a"), 1);
+    Count(table, key("b"), 2);
+    table.SortAll();
+    table.SortAll(true);
+    EXPECT_EQ(Items(table), (std::vector<std::string>{"a", "b"}));
+}
+
+TEST(ErrorInfoTest, SameUrlWithAnotherStatusIsAnotherKey) {
+    CFastHashTable<error_info_t> table(8);
+    const std::string url = "/gone";
+    bool isNew;
+    *table.Lookup(error_info_t{url.data(), 5, 404, 0}, isNew) = {url.data(), 5, 404, 1};
+    table.Lookup(error_info_t{url.data(), 5, 500, 0}, isNew);
+    EXPECT_TRUE(isNew);
+    EXPECT_EQ(table.GetCount(), 2u);
+}
+
+TEST(SearchInfoTest, SameTextThroughAnotherEngineIsAnotherKey) {
+    CFastHashTable<search_info_t> table(8);
+    const std::string text = "shoes", g = "Alpha", b = "Beta";
+    bool isNew;
+    *table.Lookup(search_info_t{text.data(), 5, g.data(), 5, 0}, isNew) = {text.data(), 5, g.data(),
+                                                                           5, 1};
+    table.Lookup(search_info_t{text.data(), 5, b.data(), 4, 0}, isNew);
+    EXPECT_TRUE(isNew);
+    table.Lookup(search_info_t{text.data(), 5, g.data(), 5, 0}, isNew);
+    EXPECT_FALSE(isNew);
+}
+
+// Day series -------------------------------------------------------------------------------
+
+std::vector<int32_t> Days(const CTimeSeriesTable& table) {
+    std::vector<int32_t> days;
+    for (uint32_t i = 0; i < table.GetItemCount(); ++i) days.push_back(table.GetItem(i).key);
+    return days;
+}
+
+void Hit(CTimeSeriesTable& table, int32_t day, uint64_t hits = 1) {
+    bool isNew;
+    day_info_t* e = table.Lookup(day_info_t{day, 1, 0, 0}, isNew);
+    if (isNew) *e = day_info_t{day, 1, 0, 0};
+    e->first += hits;
+}
+
+TEST(TimeSeriesTableTest, FillsMissingDaysNewestFirst) {
+    CTimeSeriesTable table(8192);
+    Hit(table, 5);
+    Hit(table, 1, 3);
+    Hit(table, 2);
+    table.SortAll();
+    ASSERT_EQ(Days(table), (std::vector<int32_t>{5, 4, 3, 2, 1}));
+    EXPECT_EQ(table.GetItem(1).first, 0u);
+    EXPECT_EQ(table.GetItem(2).first, 0u);
+    EXPECT_EQ(table.GetItem(4).first, 3u);
+}
+
+TEST(TimeSeriesTableTest, SingleDayListsThatDay) {
+    CTimeSeriesTable table(100);
+    Hit(table, 20000, 2);
+    table.SortAll();
+    EXPECT_EQ(Days(table), std::vector<int32_t>{20000});
+}
+
+TEST(TimeSeriesTableTest, EmptySeriesSortsEmpty) {
+    CTimeSeriesTable table(100);
+    table.SortAll();
+    EXPECT_EQ(table.GetItemCount(), 0u);
+}
+
+TEST(TimeSeriesTableTest, GapsWiderThanCapacityGrowTheTable) {
+    CTimeSeriesTable table(4);
+    Hit(table, 100);
+    Hit(table, 140);
+    table.SortAll();
+    const std::vector<int32_t> days = Days(table);
+    ASSERT_EQ(days.size(), 41u);
+    EXPECT_EQ(days.front(), 140);
+    EXPECT_EQ(days.back(), 100);
+}
+
+TEST(TimeSeriesTableTest, StepsByTheEntryIncrement) {
+    CTimeSeriesTable table(64);
+    bool isNew;
+    for (int32_t hour : {0, 3600 * 3})
+        *table.Lookup(day_info_t{hour, 3600, 0, 0}, isNew) = day_info_t{hour, 3600, 1, 0};
+    table.SortAll(true);
+    EXPECT_EQ(Days(table), (std::vector<int32_t>{0, 3600, 7200, 10800}));
+}
+
+// Two-level tables ---------------------------------------------------------------------------
+
+TEST(NestedTableTest, CountsPairsAndTrimsChildren) {
+    Keys key;
+    CNestedTable table(16, 30);
+    const auto pair = [&](const std::string& page, const std::string& referrer) {
+        const std::string& p = key(page);
+        bool isNew;
+        nested_info_t* parent = table.Lookup(
+            nested_info_t{p.data(), static_cast<uint32_t>(p.size()), 0, nullptr}, isNew);
+        if (isNew) {
+            parent->text = p.data();
+            parent->length = static_cast<uint32_t>(p.size());
+        }
+        ++parent->hits;
+        ASSERT_NE(parent->children, nullptr);
+        EXPECT_EQ(parent->children->GetCapacity(), 30u);
+        Count(*parent->children, key(referrer));
+    };
+    pair("/a", "r1");
+    pair("/a", "r2");
+    pair("/a", "r2");
+    pair("/a", "r3");
+    pair("/b", "r1");
+    table.SortWithChildren(2);
+    ASSERT_EQ(table.GetItemCount(), 2u);
+    const nested_info_t& first = table.GetItem(0);
+    EXPECT_EQ(std::string(first.text, first.length), "/a");
+    EXPECT_EQ(Items(*first.children), (std::vector<std::string>{"r2", "r1"}));
+}
+
+}  // namespace
