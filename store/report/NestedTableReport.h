@@ -1,5 +1,6 @@
 #pragma once
 
+#include <concepts>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@ public:
 
     report_t GetReportType() const override { return NESTED_TABLE; }
     bool IsNestedTable() const override { return true; }
+    void Clear() override;
     void LoadNestedXML(CMarkup& markup, unsigned long row) override;
     void SaveNestedXML(CMarkup& markup, unsigned long row) override;
     std::string WriteToNestedCSV(unsigned long row, const std::string& label) const override;
@@ -29,6 +31,10 @@ public:
     void SetNestedTableItem(int row, int nestedRow, int col, const char* text);
     // Decimal text of `value`.
     void SetNestedTableItem(int row, int nestedRow, int col, std::int64_t value);
+    template <std::integral T>
+    void SetNestedTableItem(int row, int nestedRow, int col, T value) {
+        SetNestedTableItem(row, nestedRow, col, static_cast<std::int64_t>(value));
+    }
     // Decimal text of the integer quotient total / count; "0" when count is 0.
     void SetNestedTableItem(int row, int nestedRow, int col, std::int64_t total,
                             std::int64_t count);

@@ -58,7 +58,7 @@ public:
     CReport* RecursiveLoadXML(CMarkup& markup);
 
 private:
-    CReport* LoadLevel(CMarkup& markup, int depth);
+    CReport* LoadLevel(CMarkup& markup, int depth, CReport* parent);
 
     CReport* m_root = nullptr;
     CReport* m_current = nullptr;

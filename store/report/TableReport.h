@@ -56,12 +56,14 @@ public:
     // plain table.
     virtual std::string WriteToNestedCSV(unsigned long row, const std::string& label) const;
 
-    // Sets the size, creates an empty grid, clears alternative sorts, real URLs and titles.
+    // Clears, then sets the size and creates an empty grid, with no alternative sorts, real
+    // URLs or titles.
     // Column types start as NUMBER. `defaultSortColumn`: 1-based column, negative for
     // ascending, positive for descending, 0 for none.
     void AllocateChart(unsigned long columns, unsigned long rows, int defaultSortColumn);
-    // Releases the grid and every per-column list; the table then has no rows or columns.
-    void Clear();
+    // Releases the grid and every per-column (and per-row) list; the table then has no rows or
+    // columns.
+    virtual void Clear();
 
     // Items.
     void SetItem(unsigned long row, unsigned long col, const char* text);
