@@ -14,8 +14,8 @@ using pugi::xml_node;
 
 // Texts are bytes: no end-of-line or attribute whitespace conversion, and a text that is only
 // whitespace is kept when it is an element's whole content.
-constexpr unsigned kParseOptions = pugi::parse_cdata | pugi::parse_escapes | pugi::parse_comments |
-                                   pugi::parse_ws_pcdata_single;
+constexpr unsigned kParseOptions =
+    pugi::parse_cdata | pugi::parse_escapes | pugi::parse_comments | pugi::parse_ws_pcdata_single;
 constexpr unsigned kFormatOptions = pugi::format_indent | pugi::format_no_declaration;
 constexpr const char kDeclaration[] = "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n";
 
@@ -143,6 +143,14 @@ bool CMarkup::Parse(const char* text, size_t length) {
         m_doc->load_buffer(text, length, kParseOptions, EncodingOf(text, length));
     if (!result) {
         m_error = std::string(result.description()) + " at byte " + std::to_string(result.offset);
+        Clear();
+        return false;
+    }
+    int roots = 0;
+    for (xml_node n = m_doc->first_child(); n; n = n.next_sibling())
+        roots += n.type() == pugi::node_element;
+    if (roots != 1) {
+        m_error = roots ? "More than one root element" : "No root element";
         Clear();
         return false;
     }
@@ -312,7 +320,9 @@ bool CMarkup::PlaceElem(const char* tag, const char* data, bool child, bool afte
     return true;
 }
 
-bool CMarkup::AddElem(const char* tag, const char* data) { return PlaceElem(tag, data, false, true); }
+bool CMarkup::AddElem(const char* tag, const char* data) {
+    return PlaceElem(tag, data, false, true);
+}
 
 bool CMarkup::AddElem(const char* tag, int data) {
     return AddElem(tag, std::to_string(data).c_str());
@@ -383,8 +393,8 @@ bool CMarkup::AddSubDoc(const char* subdoc) {
     if (!root) return false;
     xml_node parent = m_parent ? xml_node(m_parent) : xml_node(*m_doc);
     if (!m_parent && m_doc->document_element()) return false;
-    const xml_node added = m_main ? parent.insert_copy_after(root, xml_node(m_main))
-                                  : parent.append_copy(root);
+    const xml_node added =
+        m_main ? parent.insert_copy_after(root, xml_node(m_main)) : parent.append_copy(root);
     if (!added) return false;
     m_main = added.internal_object();
     m_child = nullptr;
@@ -402,12 +412,23 @@ bool CMarkup::AddNode(int nodeType, const char* text) {
     if (nodeType == MNT_ELEMENT) return AddElem(text);
     pugi::xml_node_type type;
     switch (nodeType) {
-        case MNT_TEXT: type = pugi::node_pcdata; break;
-        case MNT_CDATA_SECTION: type = pugi::node_cdata; break;
-        case MNT_COMMENT: type = pugi::node_comment; break;
-        case MNT_DOCUMENT_TYPE: type = pugi::node_doctype; break;
-        case MNT_PROCESSING_INSTRUCTION: type = pugi::node_pi; break;
-        default: return false;
+        case MNT_TEXT:
+            type = pugi::node_pcdata;
+            break;
+        case MNT_CDATA_SECTION:
+            type = pugi::node_cdata;
+            break;
+        case MNT_COMMENT:
+            type = pugi::node_comment;
+            break;
+        case MNT_DOCUMENT_TYPE:
+            type = pugi::node_doctype;
+            break;
+        case MNT_PROCESSING_INSTRUCTION:
+            type = pugi::node_pi;
+            break;
+        default:
+            return false;
     }
     const std::string value = text ? text : "";
     std::string piName;
@@ -422,9 +443,10 @@ bool CMarkup::AddNode(int nodeType, const char* text) {
         if (piName.empty()) return false;
     }
     xml_node parent = m_parent ? xml_node(m_parent) : xml_node(*m_doc);
-    xml_node added = m_main ? parent.insert_child_after(type, xml_node(m_main))
-                            : parent.append_child(type);
+    xml_node added =
+        m_main ? parent.insert_child_after(type, xml_node(m_main)) : parent.append_child(type);
     if (!added) return false;
-    if (type == pugi::node_pi) return added.set_name(piName.c_str()) && added.set_value(piValue.c_str());
+    if (type == pugi::node_pi)
+        return added.set_name(piName.c_str()) && added.set_value(piValue.c_str());
     return added.set_value(value.c_str());
 }

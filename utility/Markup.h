@@ -118,13 +118,23 @@ public:
     bool FindElem(const std::string& tag) { return FindElem(tag.c_str()); }
     bool FindChildElem(const std::string& tag) { return FindChildElem(tag.c_str()); }
     std::string GetAttrib(const std::string& name) const { return GetAttrib(name.c_str()); }
-    std::string GetChildAttrib(const std::string& name) const { return GetChildAttrib(name.c_str()); }
+    std::string GetChildAttrib(const std::string& name) const {
+        return GetChildAttrib(name.c_str());
+    }
     bool AddElem(const char* tag, const std::string& data) { return AddElem(tag, data.c_str()); }
-    bool AddChildElem(const char* tag, const std::string& data) { return AddChildElem(tag, data.c_str()); }
-    bool SetAttrib(const char* name, const std::string& value) { return SetAttrib(name, value.c_str()); }
-    bool SetChildAttrib(const char* name, const std::string& value) { return SetChildAttrib(name, value.c_str()); }
+    bool AddChildElem(const char* tag, const std::string& data) {
+        return AddChildElem(tag, data.c_str());
+    }
+    bool SetAttrib(const char* name, const std::string& value) {
+        return SetAttrib(name, value.c_str());
+    }
+    bool SetChildAttrib(const char* name, const std::string& value) {
+        return SetChildAttrib(name, value.c_str());
+    }
     bool SetData(const std::string& data, int cdata = 0) { return SetData(data.c_str(), cdata); }
-    bool SetChildData(const std::string& data, int cdata = 0) { return SetChildData(data.c_str(), cdata); }
+    bool SetChildData(const std::string& data, int cdata = 0) {
+        return SetChildData(data.c_str(), cdata);
+    }
 
 private:
     using Node = pugi::xml_node_struct*;

@@ -106,14 +106,22 @@ bool CProgress::ShouldParseEnd() { return Record().parseEnd; }
 
 const char* CProgress::GetStageTitle(int stage) {
     switch (stage) {
-        case PROGRESS_RETRIEVING: return "Retrieving remote logs";
-        case PROGRESS_DECOMPRESSING: return "Decompressing logs";
-        case PROGRESS_RESOLVING: return "Resolving host names";
-        case PROGRESS_PARSING: return "Reading logs";
-        case PROGRESS_PREPARING: return "Building reports";
-        case PROGRESS_PREPARING_TREE: return "Saving reports";
-        case PROGRESS_IP2COUNTRY: return "Updating the country database";
-        default: return "";
+        case PROGRESS_RETRIEVING:
+            return "Retrieving remote logs";
+        case PROGRESS_DECOMPRESSING:
+            return "Decompressing logs";
+        case PROGRESS_RESOLVING:
+            return "Resolving host names";
+        case PROGRESS_PARSING:
+            return "Reading logs";
+        case PROGRESS_PREPARING:
+            return "Building reports";
+        case PROGRESS_PREPARING_TREE:
+            return "Saving reports";
+        case PROGRESS_IP2COUNTRY:
+            return "Updating the country database";
+        default:
+            return "";
     }
 }
 
