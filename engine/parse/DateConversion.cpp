@@ -1,0 +1,122 @@
+#include "engine/parse/DateConversion.h"
+
+#include <climits>
+
+#include "engine/parse/FieldCursor.h"
+
+namespace {
+
+constexpr int kLongestDateText = 100;
+
+// Cumulative days before each month of a non-leap year, January based at -1 so that day 1 of
+// January gives day 0.
+constexpr int kDaysBeforeMonth[12] = {-1, 30, 58, 89, 119, 150, 180, 211, 242, 272, 303, 333};
+
+// Reads the leading digits of the text up to `stop` and moves past `stop` (or to the end).
+int NextPart(std::string_view& text, char stop) {
+    std::size_t cut = text.find(stop);
+    std::string_view part = text.substr(0, cut);
+    text = cut == std::string_view::npos ? std::string_view() : text.substr(cut + 1);
+    return static_cast<int>(LeadingNumber(part, 1000000));
+}
+
+int MonthFromName(std::string_view name) {
+    char a = name.size() > 0 ? AsciiUpper(name[0]) : '\0';
+    char b = name.size() > 1 ? AsciiUpper(name[1]) : '\0';
+    char c = name.size() > 2 ? AsciiUpper(name[2]) : '\0';
+    switch (a) {
+        case 'A':
+            return b == 'P' ? 3 : (b == 'U' ? 7 : 0);
+        case 'D':
+            return 11;
+        case 'F':
+            return 1;
+        case 'J':
+            return (b == 'U' && c == 'N') ? 5 : ((b == 'U' && c == 'L') ? 6 : 0);
+        case 'M':
+            return c == 'R' ? 2 : (c == 'Y' ? 4 : 0);
+        case 'N':
+            return 10;
+        case 'O':
+            return 9;
+        case 'S':
+            return 8;
+        default:
+            return 0;
+    }
+}
+
+void SetHitTime(hit_t& hit, std::int64_t stamp, int hour, int offsetHours) {
+    hit.time = static_cast<std::int32_t>(stamp);
+    hit.hour = ((hour + offsetHours) % 24 + 24) % 24;
+    std::int64_t day = stamp >= 0 ? stamp / 86400 : 0;
+    hit.dayOfWeek = static_cast<std::int32_t>((day + 4) % 7);
+}
+
+void Reject(hit_t& hit) {
+    hit.time = -1;
+    hit.hour = 0;
+    hit.dayOfWeek = 0;
+}
+
+void ConvertTimeOfDay(std::string_view time, int y, int m, int d, int offsetHours, hit_t& hit) {
+    int hour = NextPart(time, ':');
+    int minute = NextPart(time, ':');
+    int second = NextPart(time, ' ');
+    std::int64_t stamp = ComputeHitTime(y, m, d, hour, minute, second, offsetHours);
+    if (stamp == -1) return Reject(hit);
+    SetHitTime(hit, stamp, hour, offsetHours);
+}
+
+}  // namespace
+
+std::int64_t ComputeHitTime(int y, int m, int d, int hour, int minute, int second,
+                            int offsetHours) {
+    if (y < 70) y += 100;
+    if (y < 69 || y > 139 || m < 0 || m > 11 || d < 1 || d > 31 || hour < 0 || hour > 23 ||
+        minute < 0 || minute > 59 || second < 0 || second > 59)
+        return -1;
+    std::int64_t days =
+        d + kDaysBeforeMonth[m] + (y - 1) / 4 + 365LL * y - ((y % 4 != 0 || m < 2) ? 1 : 0) - 25566;
+    std::int64_t stamp =
+        ((days * 24 + hour) * 60 + minute) * 60 + second + std::int64_t(offsetHours) * 3600;
+    // Dates after January 2038 do not fit the record's 32-bit time stamp.
+    if (stamp > INT32_MAX || stamp < INT32_MIN) return -1;
+    return stamp;
+}
+
+void ConvertCommonDate(std::string_view text, int offsetHours, hit_t& hit) {
+    if (text.empty() || text.size() > kLongestDateText) return Reject(hit);
+    int day = NextPart(text, '/');
+    std::size_t slash = text.find('/');
+    int month = MonthFromName(text.substr(0, slash));
+    text = slash == std::string_view::npos ? std::string_view() : text.substr(slash + 1);
+    int year = NextPart(text, ':');
+    ConvertTimeOfDay(text, year - 1900, month, day, offsetHours, hit);
+}
+
+void ConvertW3CDate(std::string_view date, std::string_view time, int offsetHours, hit_t& hit) {
+    if (date.empty() || date.size() > kLongestDateText || time.empty() ||
+        time.size() > kLongestDateText)
+        return Reject(hit);
+    int year = NextPart(date, '-');
+    int month = NextPart(date, '-');
+    int day = NextPart(date, ' ');
+    ConvertTimeOfDay(time, year - 1900, month - 1, day, offsetHours, hit);
+}
+
+void ConvertCommaDate(std::string_view date, std::string_view time, bool european, int offsetHours,
+                      hit_t& hit) {
+    if (date.empty() || date.size() > kLongestDateText || time.empty() ||
+        time.size() > kLongestDateText)
+        return Reject(hit);
+    int first = NextPart(date, european ? '.' : '/');
+    int second = NextPart(date, european ? '.' : '/');
+    int year = NextPart(date, ' ');
+    int month = european ? second : first;
+    int day = european ? first : second;
+    // Four-digit years are unambiguous; taking them as written would reject every line of a
+    // server configured to write them.
+    if (year >= 1970) year -= 1900;
+    ConvertTimeOfDay(time, year, month - 1, day, offsetHours, hit);
+}

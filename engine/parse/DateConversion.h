@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "engine/parse/HitRecord.h"
+
+// The three date conversions of the log formats. Each sets the hit's time stamp, hour of day
+// and day of week. The time stamp is -1 for a date out of range or unreadable text, and 0 or
+// less for a date before 1970; the scanner accepts a hit only when it is above 0.
+
+// Common time rule: y is years since 1900 (y < 70 means 2000 + y), m the month 0-11, d the day.
+// Returns seconds since 1970 plus the offset, or -1 when a part is out of range or the result
+// does not fit the 32-bit time stamp.
+std::int64_t ComputeHitTime(int y, int m, int d, int hour, int minute, int second, int offsetHours);
+
+// Conversion A, the bracketed common-format date such as 10/Oct/2000:13:55:36 -0700 (the text
+// between "[" and "]"; the zone is not used).
+void ConvertCommonDate(std::string_view text, int offsetHours, hit_t& hit);
+
+// Conversion B, W3C date 2007-05-14 and time 13:55:36.
+void ConvertW3CDate(std::string_view date, std::string_view time, int offsetHours, hit_t& hit);
+
+// Conversion C, comma-separated formats: month/day/year, or day.month.year when european.
+void ConvertCommaDate(std::string_view date, std::string_view time, bool european, int offsetHours,
+                      hit_t& hit);

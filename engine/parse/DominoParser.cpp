@@ -1,0 +1,16 @@
+#include "engine/parse/LineParser.h"
+#include "engine/parse/NcsaFields.h"
+
+// host server user [date] "request" status bytes "referrer" "agent"; the server name stands
+// where the common format has the identity.
+std::size_t ParseDominoLine(const char* line, std::size_t length, hit_t& hit,
+                            const parse_context_t& context) {
+    ClearHit(hit);
+    CFieldCursor cursor(line, length);
+    if (!ReadHostField(cursor, hit) || !ReadServerField(cursor, hit) ||
+        !ReadUserBeforeBracket(cursor, hit) || !ReadBracketDate(cursor, context, hit) ||
+        !ReadRequest(cursor, hit) || !ReadStatus(cursor, hit) || !ReadBytes(cursor, hit) ||
+        !ReadReferrerAndAgent(cursor, hit))
+        return 0;
+    return cursor.Offset();
+}

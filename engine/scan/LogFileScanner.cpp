@@ -1,0 +1,289 @@
+#include "engine/scan/LogFileScanner.h"
+
+#include <atomic>
+#include <cstring>
+#include <span>
+
+#include "engine/parse/FieldCursor.h"
+#include "engine/parse/W3CFields.h"
+#include "engine/scan/MappedFile.h"
+#include "engine/scan/PatternSearch.h"
+#include "engine/scan/SigbusGuard.h"
+#include "utility/Progress.h"
+
+namespace {
+
+constexpr std::uint64_t kDefaultViewBytes = 50000000;
+constexpr std::size_t kHeaderDateMax = 99;
+
+// Bytes skipped between lines: CR, LF, control bytes other than tab, DEL and 255.
+constexpr bool IsSkippedByte(unsigned char c) {
+    return (c < 32 && c != '\t') || c == 127 || c == 255;
+}
+
+std::uint64_t ChooseViewSize(std::uint64_t requested) {
+    const std::uint64_t page = PageSize();
+    std::uint64_t size = requested ? requested : kDefaultViewBytes;
+    size -= size % page;
+    // A line that crosses a view's end is re-read from its page in the next view, so a view
+    // must hold at least one page more than that line's start page.
+    return size < 2 * page ? 2 * page : size;
+}
+
+std::size_t SkipBetweenLines(const char* data, std::size_t size, std::size_t offset) {
+    // Runs of NUL bytes (holes of sparse or preallocated files) are passed a word at a time.
+    while (offset + 8 <= size) {
+        std::uint64_t word;
+        std::memcpy(&word, data + offset, 8);
+        if (word != 0) break;
+        offset += 8;
+    }
+    while (offset < size && IsSkippedByte(static_cast<unsigned char>(data[offset]))) ++offset;
+    return offset;
+}
+
+// The first CR or LF at or after offset, or size.
+std::size_t FindLineEnd(const char* data, std::size_t size, std::size_t offset) {
+    const void* lf = std::memchr(data + offset, '\n', size - offset);
+    std::size_t end = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - data) : size;
+    const void* cr = std::memchr(data + offset, '\r', end - offset);
+    return cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - data) : end;
+}
+
+bool StartsWithFields(const char* line, std::size_t length) {
+    static constexpr char kFields[] = "#FIELDS:";
+    if (length < 8) return false;
+    for (int i = 0; i < 8; ++i) {
+        if (AsciiUpper(line[i]) != kFields[i]) return false;
+    }
+    return true;
+}
+
+std::string BaseName(const std::string& path) {
+    std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+CLogFileScanner::CLogFileScanner(const scan_options_t& options, CHitConsumer& consumer)
+    : m_options(options),
+      m_consumer(consumer),
+      m_batch(new hit_t[kHitBatchSize]),
+      m_viewSize(ChooseViewSize(options.viewSize)) {
+    m_context.cookieName = m_options.cookieName.data();
+    m_context.cookieNameLen = static_cast<int>(m_options.cookieName.size());
+    m_context.timeOffsetHours = m_options.timeOffsetHours;
+    m_context.europeanDates = m_options.europeanDates;
+    m_context.w3cServerFromHost = m_options.w3cServerFromHost;
+    ClearW3CFields(m_context.w3c);
+    if (m_options.debugOutput) m_debugLog.Open(m_options.debugOutputPath);
+}
+
+CLogFileScanner::~CLogFileScanner() = default;
+
+bool CLogFileScanner::ShouldEnd() const {
+    return ParseShouldEnd() != 0 || CProgress::ShouldCancel();
+}
+
+void CLogFileScanner::SetPercentage(std::uint64_t parsedBytes) const {
+    if (m_parseTotal == 0) return;
+    std::uint64_t percent = parsedBytes * 100 / m_parseTotal;
+    CProgress::SetPercentageDone(static_cast<int>(percent > 100 ? 100 : percent));
+}
+
+scan_result_t CLogFileScanner::ParseFile(const std::string& path, int logType,
+                                         std::uint64_t bytesBefore, std::uint64_t& fileSize) {
+    fileSize = 0;
+    m_bytesBefore = bytesBefore;
+    CMappedFile file;
+    if (!file.Open(path)) return SCAN_CANNOT_OPEN;
+    fileSize = file.Size();
+    if (fileSize == 0) return SCAN_PARSED;
+
+    std::size_t windowBytes =
+        fileSize < kDetectionWindow ? std::size_t(fileSize) : kDetectionWindow;
+    if (file.ReadAt(0, m_window, windowBytes) != windowBytes) return SCAN_CANNOT_OPEN;
+    scan_result_t setUp = SetUpFile(m_window, windowBytes, logType);
+    if (setUp != SCAN_PARSED) return setUp;
+
+    CProgress::SetText(PROGRESS_PARSING, "Analyzing " + BaseName(path));
+    SetPercentage(bytesBefore);
+    scan_result_t result = WalkFile(file);
+    if (result == SCAN_PARSED && ShouldEnd()) result = SCAN_ENDED;
+    return result;
+}
+
+scan_result_t CLogFileScanner::SetUpFile(const char* window, std::size_t length, int logType) {
+    m_logType = logType == SCAN_LOG_AUTO ? DetectLogFormat(window, length) : logType;
+    if (m_logType == 6) return SCAN_UNEXPECTED_FORMAT;
+    m_parser = GetLineParser(m_logType);
+    if (!m_parser) return SCAN_CANNOT_OPEN;
+
+    m_context.cookieMode = m_logType == SCAN_LOG_ELFEND   ? COOKIE_END
+                           : m_logType == SCAN_LOG_ELFBEG ? COOKIE_BEGIN
+                                                          : COOKIE_NONE;
+    ClearW3CFields(m_context.w3c);
+    m_skipLongLine = false;
+    if (m_logType == SCAN_LOG_W3C) {
+        static const CPatternSearch fields("#Fields:", true);
+        std::int64_t found = fields.Find(window, length);
+        if (found < 0) return SCAN_UNEXPECTED_FORMAT;
+        std::size_t start = static_cast<std::size_t>(found);
+        ReadDirective(window + start, FindLineEnd(window, length, start) - start);
+    }
+    const bool w3c = m_logType == SCAN_LOG_W3C;
+    const bool carriesBoth = m_logType != SCAN_LOG_CLF && m_logType != SCAN_LOG_CSV_SHORT;
+    m_referrerPresent = w3c ? m_context.w3c.column[W3C_REFERER] >= 0 : carriesBoth;
+    m_agentPresent = w3c ? m_context.w3c.column[W3C_AGENT] >= 0 : carriesBoth;
+    CaptureHeaderDate(std::string_view(window, length));
+    return SCAN_PARSED;
+}
+
+void CLogFileScanner::CaptureHeaderDate(std::string_view window) {
+    static const CPatternSearch date("#Date: ", true);
+    m_context.headerDateLen = 0;
+    std::int64_t found = date.Find(window);
+    if (found < 0) return;
+    std::size_t pos = static_cast<std::size_t>(found) + 7;
+    std::size_t end = pos;
+    while (end < window.size() && window[end] != ' ' && window[end] != '\t' &&
+           window[end] != '\r' && window[end] != '\n')
+        ++end;
+    // A line that ends before a space or tab gives no date.
+    if (end == window.size() || window[end] == '\r' || window[end] == '\n') return;
+    std::size_t length = end - pos < kHeaderDateMax ? end - pos : kHeaderDateMax;
+    std::memcpy(m_context.headerDate, window.data() + pos, length);
+    m_context.headerDateLen = static_cast<int>(length);
+}
+
+void CLogFileScanner::ReadDirective(const char* line, std::size_t length) {
+    if (m_logType != SCAN_LOG_W3C || !StartsWithFields(line, length)) return;
+    MapW3CFields(std::string_view(line, length), m_context.w3c);
+    m_context.cookieMode = m_context.w3c.column[W3C_COOKIE] >= 0 ? COOKIE_W3C : COOKIE_NONE;
+}
+
+scan_result_t CLogFileScanner::WalkFile(const CMappedFile& file) {
+    const std::uint64_t size = file.Size();
+    const std::uint64_t page = PageSize();
+    std::uint64_t pos = 0;
+    while (pos < size) {
+        if (ShouldEnd()) return SCAN_ENDED;
+        std::uint64_t viewStart = pos - pos % page;
+        std::uint64_t viewBytes = size - viewStart < m_viewSize ? size - viewStart : m_viewSize;
+        // A file that shrank since it was opened (rotated with copytruncate) ends here; the
+        // SIGBUS guard covers a shrink that happens while a view is read.
+        if (file.CurrentSize() < viewStart + viewBytes) return SCAN_CANNOT_OPEN;
+        CMappedView view;
+        if (!view.Map(file, viewStart, static_cast<std::size_t>(viewBytes)))
+            return SCAN_CANNOT_OPEN;
+        const bool lastView = viewStart + viewBytes == size;
+        std::size_t offset = static_cast<std::size_t>(pos - viewStart);
+        bool cut = false;
+        scan_result_t result = WalkView(view.Data(), view.Size(), offset, lastView, viewStart, cut);
+        if (result != SCAN_PARSED) return result;
+        std::uint64_t lineStart = viewStart + offset;
+        if (cut && lineStart - lineStart % page != viewStart) {
+            pos = lineStart;  // re-read the cut line whole from the next view
+        } else {
+            // A line longer than a view is rejected: skip to its end in the views that follow.
+            m_skipLongLine = cut;
+            pos = viewStart + viewBytes;
+        }
+    }
+    return ShouldEnd() ? SCAN_ENDED : SCAN_PARSED;
+}
+
+scan_result_t CLogFileScanner::WalkView(const char* data, std::size_t size, std::size_t& offset,
+                                        bool lastView, std::uint64_t viewStart, bool& cut) {
+    while (true) {
+        if (ShouldEnd()) return SCAN_ENDED;
+        fill_stop_t stop = FILL_VIEW_DONE;
+        int filled = 0;
+        bool intact = GuardedFill(data, size, offset, lastView, stop, filled);
+        DeliverBatch(filled, m_bytesBefore + viewStart + offset);
+        if (!intact) return SCAN_CANNOT_OPEN;
+        if (stop != FILL_FULL) {
+            cut = stop == FILL_CUT_LINE;
+            return SCAN_PARSED;
+        }
+    }
+}
+
+bool CLogFileScanner::GuardedFill(const char* data, std::size_t size, std::size_t& offset,
+                                  bool lastView, fill_stop_t& stop, int& filled) {
+    m_publishedFilled = 0;
+    CSigbusGuard guard(data, size);
+    if (SIGBUS_GUARD_FAULTED(guard)) {
+        // The file shrank under the view: the hits completed before the fault still count.
+        filled = m_publishedFilled;
+        return false;
+    }
+    stop = FillBatch(data, size, offset, lastView, filled);
+    return true;
+}
+
+CLogFileScanner::fill_stop_t CLogFileScanner::FillBatch(const char* data, std::size_t size,
+                                                        std::size_t& offset, bool lastView,
+                                                        int& filled) {
+    std::size_t pos = offset;
+    int slot = 0;
+    if (m_skipLongLine) {
+        std::size_t end = FindLineEnd(data, size, pos);
+        if (end == size && !lastView) {
+            offset = size;
+            filled = 0;
+            return FILL_VIEW_DONE;
+        }
+        m_skipLongLine = false;
+        pos = end;
+    }
+    fill_stop_t stop = FILL_FULL;
+    while (slot < kHitBatchSize) {
+        pos = SkipBetweenLines(data, size, pos);
+        if (pos == size) {
+            stop = FILL_VIEW_DONE;
+            break;
+        }
+        std::size_t end = FindLineEnd(data, size, pos);
+        if (end == size && !lastView) {
+            stop = FILL_CUT_LINE;
+            break;
+        }
+        const char* line = data + pos;
+        std::size_t length = end - pos;
+        if (line[0] == '#') {
+            ReadDirective(line, length);
+        } else {
+            if (m_debugLog.IsOpen()) m_debugLog.Write(line, length);
+            hit_t& hit = m_batch[slot];
+            if (m_parser(line, length, hit, m_context) > 0 && hit.time > 0) {
+                ++slot;
+                std::atomic_signal_fence(std::memory_order_release);
+                m_publishedFilled = slot;
+            }
+        }
+        // Whatever a parser left unread belongs to this line: a line is one hit at most.
+        pos = end;
+    }
+    offset = pos;
+    filled = slot;
+    return stop;
+}
+
+void CLogFileScanner::DeliverBatch(int filled, std::uint64_t parsedBytes) {
+    if (filled > 0) {
+        m_consumer.ResolveBatch(std::span<hit_t>(m_batch.get(), static_cast<std::size_t>(filled)));
+        SetPercentage(parsedBytes);
+    }
+    for (int i = 0; i < filled; ++i) {
+        hit_t& hit = m_batch[i];
+        hit.hostIsName = IsDottedIPv4(hit.Host()) ? 0 : 1;
+        hit.referrerPresent = m_referrerPresent;
+        hit.agentPresent = m_agentPresent;
+        hit.cookiePresent = hit.cookieLen != 0 ? 1 : 0;
+        ++m_accepted;
+        m_consumer.ProcessHit(&hit);
+    }
+    if (filled == 0) SetPercentage(parsedBytes);
+}
