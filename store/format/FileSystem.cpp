@@ -8,26 +8,21 @@
 
 namespace {
 
-std::string WithoutTrailingSlashes(const std::string& path) {
-    size_t end = path.size();
-    while (end > 0 && (path[end - 1] == '/' || path[end - 1] == '\\')) --end;
-    return path.substr(0, end);
-}
-
-// The part before the last separator; empty when there is none.
-std::string ParentOf(const std::string& path) {
-    const size_t at = path.find_last_of("/\\");
-    return at == std::string::npos ? std::string() : path.substr(0, at);
+std::string WithoutTrailingSlashes(const std::string& path, const char* separators) {
+    const size_t end = path.find_last_not_of(separators);
+    return end == std::string::npos ? std::string() : path.substr(0, end + 1);
 }
 
 // Shared shape of the local and the FTP form: create missing parents first, then the folder.
 template <typename Exists, typename Create>
-int CreateWithParents(const std::string& path, Exists exists, Create create) {
-    const std::string folder = WithoutTrailingSlashes(path);
+int CreateWithParents(const std::string& path, const char* separators, Exists exists,
+                      Create create) {
+    const std::string folder = WithoutTrailingSlashes(path, separators);
     if (folder.empty()) return 0;
-    const std::string parent = ParentOf(folder);
-    if (!WithoutTrailingSlashes(parent).empty() && !exists(parent) &&
-        !CreateWithParents(parent, exists, create))
+    const size_t at = folder.find_last_of(separators);
+    const std::string parent = at == std::string::npos ? std::string() : folder.substr(0, at);
+    if (!WithoutTrailingSlashes(parent, separators).empty() && !exists(parent) &&
+        !CreateWithParents(parent, separators, exists, create))
         return 0;
     return create(folder) ? 1 : 0;
 }
@@ -58,15 +53,17 @@ std::uint64_t GetFileSizeName(const char* path) {
 }
 
 int RecursiveCreateDir(const std::string& path) {
+    // A backslash is an ordinary character of a Linux file name.
     return CreateWithParents(
-        path, [](const std::string& p) { return DirExists(p.c_str()) != 0; },
+        path, "/", [](const std::string& p) { return DirExists(p.c_str()) != 0; },
         [](const std::string& p) { return mkdir(p.c_str(), 0777) == 0; });
 }
 
 int RecursiveFTPCreateDir(CFtpConnection* connection, const std::string& path) {
     if (!connection) return 0;
     return CreateWithParents(
-        path, [connection](const std::string& p) { return FTPDirExists(connection, p) != 0; },
+        path, "/\\",
+        [connection](const std::string& p) { return FTPDirExists(connection, p) != 0; },
         [connection](const std::string& p) { return connection->CreateDirectory(p); });
 }
 

@@ -18,10 +18,11 @@ LOGVANE_STORE_API int DirExists(const char* path);
 LOGVANE_STORE_API std::uint64_t GetFileSizeName(const char* path);
 
 // Creates the folder and every missing parent. 1 when the folder itself was created; 0 when a
-// parent could not be created, the folder already exists or creating it failed. Trailing
-// separators are ignored.
+// parent could not be created, the folder already exists or creating it failed. Trailing '/'
+// are ignored; only '/' separates (a backslash is part of a Linux file name).
 LOGVANE_STORE_API int RecursiveCreateDir(const std::string& path);
-// RecursiveCreateDir over an FTP session, with FTPDirExists as the test for parents.
+// RecursiveCreateDir over an FTP session, with FTPDirExists as the test for parents; '/' and
+// backslash both separate.
 LOGVANE_STORE_API int RecursiveFTPCreateDir(CFtpConnection* connection, const std::string& path);
 // 1 when the session can change into `path`; the session's current folder is restored. 0 when
 // it cannot, or the connection is null.
