@@ -59,16 +59,6 @@ void WriteFilter(CMarkup& markup, const filter_t& f) {
 
 }  // namespace
 
-CFilterInformation& CFilterInformation::operator=(const CFilterInformation& other) {
-    if (this == &other) {
-        std::vector<filter_t> copy = m_filters;
-        m_filters.insert(m_filters.end(), copy.begin(), copy.end());
-    } else {
-        m_filters.insert(m_filters.end(), other.m_filters.begin(), other.m_filters.end());
-    }
-    return *this;
-}
-
 filter_t CFilterInformation::GetFilterInfo(int i) const {
     if (i < 0 || i >= GetNumFilters()) return filter_t();
     return m_filters[static_cast<size_t>(i)];

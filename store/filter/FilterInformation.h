@@ -14,8 +14,8 @@ class LOGVANE_STORE_API CFilterInformation {
 public:
     CFilterInformation() = default;
     CFilterInformation(const CFilterInformation&) = default;
-    // Appends copies of the other list's filters to this one.
-    CFilterInformation& operator=(const CFilterInformation& other);
+    // Replaces the list by copies of the other list's filters.
+    CFilterInformation& operator=(const CFilterInformation&) = default;
     bool operator==(const CFilterInformation&) const = default;
 
     int GetNumFilters() const { return static_cast<int>(m_filters.size()); }

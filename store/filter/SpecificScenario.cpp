@@ -8,7 +8,6 @@ CSpecificScenario& CSpecificScenario::operator=(const CSpecificScenario& other) 
     if (this == &other) return *this;
     m_name = other.m_name;
     m_steps = other.m_steps;
-    m_filters.Clear();
     m_filters = other.m_filters;
     return *this;
 }

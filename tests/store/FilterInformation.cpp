@@ -161,13 +161,14 @@ TEST(FilterInformation, InsertPositionRules) {
     EXPECT_EQ(list.GetFilterInfo(1).string, "b");
 }
 
-TEST(FilterInformation, AssignmentAppendsTheOtherList) {
+TEST(FilterInformation, AssignmentReplacesTheList) {
     CFilterInformation a, b;
     a.AddFilterInfo(MakeFilter(0, filter_t::IP, "a"));
     b.AddFilterInfo(MakeFilter(0, filter_t::IP, "b"));
     a = b;
-    ASSERT_EQ(a.GetNumFilters(), 2);
-    EXPECT_EQ(a.GetFilterInfo(1).string, "b");
+    ASSERT_EQ(a.GetNumFilters(), 1);
+    EXPECT_EQ(a.GetFilterInfo(0).string, "b");
+    EXPECT_EQ(a, b);
 }
 
 class GlobalFiltersFile : public ::testing::Test {
