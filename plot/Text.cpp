@@ -106,15 +106,22 @@ void DrawText(cairo_t* cr, const font_t& font, std::string_view utf8, double x, 
     cairo_restore(cr);
 }
 
-std::string FitText(cairo_t* cr, const font_t& font, const std::string& utf8, double maxWidth) {
+std::string FitText(cairo_t* cr, const font_t& font, const std::string& utf8, double maxWidth,
+                    bool keepEnd) {
     if (MeasureText(cr, font, utf8).width <= maxWidth) return utf8;
     std::string cut = utf8;
     while (!cut.empty()) {
-        // drop one whole character: its continuation bytes, then its lead byte
-        while (!cut.empty() && (static_cast<unsigned char>(cut.back()) & 0xC0) == 0x80)
-            cut.pop_back();
-        if (!cut.empty()) cut.pop_back();
-        if (MeasureText(cr, font, cut + "...").width <= maxWidth) return cut + "...";
+        if (keepEnd) {  // drop the first character: its lead byte, then its continuation bytes
+            size_t n = 1;
+            while (n < cut.size() && (static_cast<unsigned char>(cut[n]) & 0xC0) == 0x80) ++n;
+            cut.erase(0, n);
+        } else {  // drop the last character: its continuation bytes, then its lead byte
+            while (!cut.empty() && (static_cast<unsigned char>(cut.back()) & 0xC0) == 0x80)
+                cut.pop_back();
+            if (!cut.empty()) cut.pop_back();
+        }
+        const std::string shown = keepEnd ? "..." + cut : cut + "...";
+        if (MeasureText(cr, font, shown).width <= maxWidth) return shown;
     }
     return "...";
 }

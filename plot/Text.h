@@ -29,8 +29,10 @@ text_size_t MeasureText(cairo_t* cr, const font_t& font, std::string_view utf8);
 void DrawText(cairo_t* cr, const font_t& font, std::string_view utf8, double x, double y,
               halign_t h, valign_t v, double degrees = 0);
 
-// `utf8` shortened with a trailing "..." so that it fits in maxWidth pixels.
-std::string FitText(cairo_t* cr, const font_t& font, const std::string& utf8, double maxWidth);
+// `utf8` shortened with "..." so that it fits in maxWidth pixels: its end is cut, or with
+// keepEnd its start (the telling part of paths and URLs).
+std::string FitText(cairo_t* cr, const font_t& font, const std::string& utf8, double maxWidth,
+                    bool keepEnd = false);
 
 void SetColor(cairo_t* cr, color_t c);
 

@@ -374,10 +374,10 @@ void CXYChart::DrawCategoryAxis(cairo_t* cr, const frame_t& f) const {
         cairo_stroke(cr);
         if (i % every) continue;
         if (f.swap) {
-            const std::string label = FitText(cr, font, ticks[i].label, room);
+            const std::string label = FitText(cr, font, ticks[i].label, room, true);
             DrawText(cr, font, label, left - 6, pos, halign_t::RIGHT, valign_t::MIDDLE);
         } else if (slanted) {
-            const std::string label = FitText(cr, font, ticks[i].label, room);
+            const std::string label = FitText(cr, font, ticks[i].label, room, true);
             DrawText(cr, font, label, pos + 3, bottom + 5, halign_t::RIGHT, valign_t::TOP, 45);
             extent = std::max(extent, MeasureText(cr, font, label).width * 0.71 + tall);
         } else {

@@ -1,5 +1,6 @@
 #include "plot/Render.h"
 
+#include <gif_lib.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -179,6 +180,37 @@ TEST(WriteGif, KeepsTheMainColoursExactly) {
                           std::uint8_t(gif[at + 2]) == 0xB3);
     }
     EXPECT_TRUE(found);
+}
+
+TEST(WriteGif, DecodesBackToTheRenderedPixels) {
+    TempDir dir;
+    CPieChart chart(300, 200);
+    chart.SetTitle("Pie", font_t{"Liberation Sans", 11, true, true, 0xFFFFFF}, 0x220096);
+    chart.SetPieSize(150, 110, 50);
+    chart.SetData({3, 2, 1}, {"a", "b", "c"});
+    chart.SetColors({kBlue, kGreen, kPink});
+    ASSERT_TRUE(RenderToFile(chart, dir.file("p.gif")));
+    const image_t image = RenderToImage(chart);
+
+    int error = 0;
+    GifFileType* gif = DGifOpenFileName(dir.file("p.gif").c_str(), &error);
+    ASSERT_NE(gif, nullptr);
+    ASSERT_EQ(DGifSlurp(gif), GIF_OK);
+    ASSERT_EQ(gif->ImageCount, 1);
+    ASSERT_EQ(gif->SWidth, 300);
+    ASSERT_EQ(gif->SHeight, 200);
+    const ColorMapObject* map = gif->SColorMap;
+    const GifByteType* raster = gif->SavedImages[0].RasterBits;
+    int exact = 0;
+    for (int y = 0; y < 200; ++y) {
+        for (int x = 0; x < 300; ++x) {
+            const GifColorType c = map->Colors[raster[y * 300 + x]];
+            const std::uint32_t rgb = (std::uint32_t(c.Red) << 16) | (c.Green << 8) | c.Blue;
+            exact += rgb == (image.PixelAt(x, y) & 0xFFFFFF);
+        }
+    }
+    DGifCloseFile(gif, &error);
+    EXPECT_GT(exact, 300 * 200 * 95 / 100);  // only anti-aliased edges may shift
 }
 
 }  // namespace
