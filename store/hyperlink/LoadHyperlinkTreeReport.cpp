@@ -33,6 +33,7 @@ bool CLoadHyperlinkTreeReport::LoadXML(CMarkup& markup) {
     SetReportID(markup.GetAttrib("ReportID"));
     SetReportClass(markup.GetAttrib("ReportClass"));
     SetHelpFile(markup.GetAttrib("HelpFile"));
+    m_escapedPageNames = markup.GetAttrib("PageNames") != "exact";
     markup.IntoElem();
     if (markup.FindElem("DATA")) LoadData(markup);
     if (markup.FindElem("LINKS")) LoadLinks(markup);
@@ -73,8 +74,9 @@ void CLoadHyperlinkTreeReport::LoadLinks(CMarkup& markup) {
 void CLoadHyperlinkTreeReport::LoadPage(CMarkup& markup) {
     CPage page;
     page.name = markup.GetAttrib("Name");
-    // Files whose writer escaped this one name still find their page under its real name.
-    if (!m_pageCounts.count(page.name)) {
+    // Writers that do not mark their names exact escaped this one name; such a page is
+    // known by its real name, under which its counts stand.
+    if (m_escapedPageNames && !m_pageCounts.count(page.name)) {
         std::string unescaped = CFormat::unhtmlescape(page.name.c_str());
         if (unescaped != page.name && m_pageCounts.count(unescaped))
             page.name = std::move(unescaped);

@@ -89,4 +89,5 @@ private:
     std::map<std::string, CPage> m_pages;
     std::map<std::string, std::int64_t> m_tagTotals;    // working data of LoadXML
     std::map<std::string, page_counts_t> m_pageCounts;  // working data of LoadXML
+    bool m_escapedPageNames = false;  // LINKS page names may be HTML-escaped (older files)
 };

@@ -62,6 +62,8 @@ void CSaveHyperlinkTreeReport::SaveElement(CSaveXMLProgress& progress, CMarkup& 
     markup.SetAttrib("ReportClass", GetReportClass());
     markup.SetAttrib("Version", 1);
     markup.SetAttrib("HelpFile", GetHelpFile());
+    // Tells readers that no page name in this element is escaped.
+    markup.SetAttrib("PageNames", "exact");
     SaveData(markup);
     SaveLinks(markup);
 }

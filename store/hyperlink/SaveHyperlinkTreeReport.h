@@ -14,8 +14,9 @@ class CTagInformation;
 // Writes the HYPERLINKTREEREPORT element of a report file from the engine's counting tables:
 // per page its entry, exit and single-access counts, and its child and parent links with hits
 // and per-tag counts. Write-only: LoadXML reads nothing (files load as
-// CLoadHyperlinkTreeReport). Page names are written exactly as they are in every place, so a
-// reader finds each page's counts by name whatever bytes the name holds.
+// CLoadHyperlinkTreeReport). Page names are written exactly as they are in every place (and
+// the element says so with PageNames="exact"), so a reader finds each page's counts by name
+// whatever bytes the name holds.
 class LOGVANE_STORE_API CSaveHyperlinkTreeReport : public CReport {
 public:
     using PageRange = CEntryRange<hyperlink_page_view_t>;
