@@ -79,6 +79,7 @@ void CFilterInformation::RemoveFilterInfo(int i) {
 
 bool CFilterInformation::LoadXML(CMarkup& markup) {
     if (markup.GetTagName() != "FILTERS") return false;
+    markup.ResetChildPos();
     markup.IntoElem();
     while (markup.FindElem("FILTER")) {
         filter_t f;

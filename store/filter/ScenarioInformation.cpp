@@ -42,6 +42,7 @@ void CScenarioInformation::RemoveSpecificScenario(int i) {
 bool CScenarioInformation::LoadXML(CMarkup& markup) {
     if (markup.GetTagName() != "SCENARIOS") return false;
     Clear();
+    markup.ResetChildPos();
     markup.IntoElem();
     while (markup.FindElem("SCENARIO")) {
         auto scenario = std::make_unique<CSpecificScenario>();

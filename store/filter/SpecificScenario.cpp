@@ -69,6 +69,7 @@ void CSpecificScenario::RemoveDateFilter() {
 bool CSpecificScenario::LoadXML(CMarkup& markup) {
     if (markup.GetTagName() != "SCENARIO") return false;
     m_name = markup.GetAttrib("Name");
+    markup.ResetChildPos();
     markup.IntoElem();
     while (markup.FindElem()) {
         const std::string tag = markup.GetTagName();

@@ -22,6 +22,7 @@ void CTagInformation::RemoveTriggerInformation(int i) {
 
 int CTagInformation::LoadXML(CMarkup& markup) {
     if (markup.GetTagName() != "TAGS") return 0;
+    markup.ResetChildPos();
     while (markup.FindChildElem("TAG")) {
         m_triggers.emplace_back(ConvertStringToTriggerType(markup.GetChildAttrib("Type")),
                                 markup.GetChildData(), markup.GetChildAttrib("Name"));

@@ -87,6 +87,7 @@ bool CLogfileInformation::LoadXML(CMarkup& markup) {
     if (markup.GetTagName() != "LOGFILEENTRY") return true;
     m_importType = ImportTypeOf(markup.GetAttrib("Type"));
     m_logfileType = ConvertStringToLogfileType(markup.GetAttrib("Format"));
+    markup.ResetChildPos();
     markup.IntoElem();
     if (markup.FindElem("PATHS")) {
         while (markup.FindChildElem("PATH"))

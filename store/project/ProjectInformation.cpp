@@ -91,6 +91,7 @@ void CProjectInformation::ReadLogfiles(CMarkup& markup) {
 }
 
 void CProjectInformation::ReadChildren(CMarkup& markup) {
+    markup.ResetChildPos();
     markup.IntoElem();
     while (markup.FindElem()) {
         const std::string tag = markup.GetTagName();

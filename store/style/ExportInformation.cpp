@@ -77,6 +77,7 @@ bool CExportInformation::ReadOutput(CMarkup& markup) {
 bool CExportInformation::LoadXML(CMarkup& markup) {
     if (markup.GetTagName() != "EXPORT") return false;
     m_includeImages = true;
+    markup.ResetChildPos();
     if (!markup.FindChildElem("OUTPUT")) {
         m_isExport = false;
         return true;

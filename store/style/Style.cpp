@@ -89,6 +89,7 @@ void CStyle::Load(CMarkup& markup) {
     if (markup.GetTagName() != "STYLE") return;
     m_type = EnumStyleType(markup.GetAttrib("type"));
     m_name = markup.GetAttrib("name");
+    markup.ResetChildPos();
     while (markup.FindChildElem()) {
         const std::string tag = markup.GetChildTagName();
         if (tag == "BACKGROUND") {
