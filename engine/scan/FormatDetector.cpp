@@ -1,5 +1,7 @@
 #include "engine/scan/FormatDetector.h"
 
+#include <algorithm>
+
 #include "engine/scan/PatternSearch.h"
 
 namespace {
@@ -9,30 +11,32 @@ constexpr std::size_t kFieldsSearchBytes = 5000;
 
 // What one pass over the window counts.
 struct detection_counts_t {
-    long separators = 0;
+    int separators[kMaxDetectionLines] = {};  // per counted line
     long commas = 0;
     long quotedLines = 0;  // lines that begin with a double quote
     long lines = 0;
     std::size_t scanned = 0;
 };
 
-// Counts complete lines only: a line cut by the end of a full window would bias the averages
+// Counts complete lines only: a line cut by the end of a full window would bias the counts
 // with a fraction of its fields. A window shorter than kDetectionWindow is the whole file, so
-// its last line is complete.
+// its last line is complete. Lines beginning with "#" are comments or directives that never
+// reach a parser, and their words would count as fields.
 detection_counts_t CountWindow(const char* window, std::size_t length) {
     detection_counts_t counts;
     const bool wholeFile = length < kDetectionWindow;
     bool inQuotes = false, inBrackets = false, sawEquals = false, sawSemicolon = false;
     long lineSeparators = 0, lineCommas = 0;
-    bool lineQuoted = false, inLine = false;
+    bool lineQuoted = false, inLine = false, lineComment = false;
     auto endLine = [&] {
-        if (inLine) {
-            counts.separators += lineSeparators;
+        if (inLine && !lineComment && counts.lines < kMaxDetectionLines) {
+            counts.separators[counts.lines] = static_cast<int>(lineSeparators);
             counts.commas += lineCommas;
             counts.quotedLines += lineQuoted ? 1 : 0;
             ++counts.lines;
         }
-        inQuotes = inBrackets = sawEquals = sawSemicolon = lineQuoted = inLine = false;
+        inQuotes = inBrackets = sawEquals = sawSemicolon = lineQuoted = inLine = lineComment =
+            false;
         lineSeparators = lineCommas = 0;
     };
     std::size_t i = 0;
@@ -45,6 +49,7 @@ detection_counts_t CountWindow(const char* window, std::size_t length) {
         if (!inLine) {
             inLine = true;
             lineQuoted = c == '"';
+            lineComment = c == '#';
         }
         if (c == '"') {
             inQuotes = !inQuotes;
@@ -71,6 +76,18 @@ detection_counts_t CountWindow(const char* window, std::size_t length) {
     return counts;
 }
 
+// The median separator count of the counted lines: one malformed or foreign line among a few
+// must not move the whole file to a format that drops fields of every other line.
+double MedianSeparators(detection_counts_t& counts) {
+    if (counts.lines == 0) return 0.0;
+    int* begin = counts.separators;
+    int* end = counts.separators + counts.lines;
+    std::sort(begin, end);
+    long middle = counts.lines / 2;
+    if (counts.lines % 2 == 1) return begin[middle];
+    return (begin[middle - 1] + begin[middle]) / 2.0;
+}
+
 }  // namespace
 
 int DetectLogFormat(const char* window, std::size_t length) {
@@ -87,9 +104,11 @@ int DetectLogFormat(const char* window, std::size_t length) {
         if (commasPerLine > 16) return 3;
         if (commasPerLine > 1) return 2;
     }
-    double s = counts.lines > 0 ? double(counts.separators) / double(counts.lines) : 0.0;
+    double s = MedianSeparators(counts);
     if (s < 5) return 7;
     if (s < 7.5) return 0;
-    if (s > 8.5) return counts.quotedLines >= counts.lines / 2 ? 11 : 10;
+    // Cookies first only when at least half the lines really begin with a quote: an integer
+    // half would call a single unquoted line cookies-first.
+    if (s > 8.5) return counts.quotedLines > 0 && counts.quotedLines * 2 >= counts.lines ? 11 : 10;
     return 1;
 }
