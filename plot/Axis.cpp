@@ -8,6 +8,9 @@
 
 namespace plot {
 
+// Enough for a daily scale over a century; bounds the work a hostile range can cause.
+constexpr int kMaxTicks = 40000;
+
 void CAxis::SetTitle(const std::string& text, double points) {
     m_title = ToDisplayText(text);
     m_titleFont.points = points;
@@ -15,6 +18,7 @@ void CAxis::SetTitle(const std::string& text, double points) {
 
 void CAxis::SetLinearScale(double lower, double upper) {
     m_scale = scale_t::LINEAR;
+    if (!std::isfinite(lower) || !std::isfinite(upper)) lower = upper = 0;
     m_lower = lower;
     m_upper = upper > lower ? upper : lower + 1;
     m_step = 0;
@@ -22,7 +26,8 @@ void CAxis::SetLinearScale(double lower, double upper) {
 
 void CAxis::SetDateScale(double lower, double upper, double step) {
     m_scale = scale_t::DATE;
-    m_step = step > 0 ? step : 86400;
+    if (!std::isfinite(lower) || !std::isfinite(upper)) lower = upper = 0;
+    m_step = step > 0 && std::isfinite(step) ? step : 86400;
     m_tickStart = lower;
     // A single day still gets room on both sides, so its point is not drawn on the frame.
     m_lower = upper > lower ? lower : lower - m_step / 2;
@@ -85,7 +90,7 @@ std::vector<tick_t> CAxis::Ticks(double lengthPx, double minSpacing) const {
     }
     const double first =
         m_scale == scale_t::DATE ? m_tickStart : std::ceil(m_lower / step - 1e-9) * step;
-    for (int i = 0; i < 5000; ++i) {
+    for (int i = 0; i < kMaxTicks; ++i) {
         double v = first + i * step;
         if (v > m_upper + step * 1e-6) break;
         if (std::fabs(v) < step * 1e-9) v = 0;

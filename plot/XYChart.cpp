@@ -363,6 +363,7 @@ void CXYChart::DrawCategoryAxis(cairo_t* cr, const frame_t& f) const {
     cairo_set_line_width(cr, 1);
     for (size_t i = 0; i < ticks.size(); ++i) {
         const double pos = f.Along(f.x, ticks[i].value, f.swap);
+        if (i % every && spacing < 3) continue;  // ticks this dense would only smear
         SetColor(cr, 0x000000);
         if (f.swap) {
             cairo_move_to(cr, left - 4, std::round(pos) + 0.5);

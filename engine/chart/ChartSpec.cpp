@@ -1,6 +1,7 @@
 #include "engine/chart/ChartSpec.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <ctime>
 #include <numeric>
@@ -45,8 +46,10 @@ bool IsTimeColumn(column_t type) {
            type == CTableReport::DATETIME || type == CTableReport::ELAPSEDTIME;
 }
 
+// The number in a cell; text that is no finite number (a damaged report file) counts as 0.
 double CellNumber(const CTableReport& report, unsigned long row, unsigned long col) {
-    return std::strtod(report.GetItem(row, col).c_str(), nullptr);
+    const double v = std::strtod(report.GetItem(row, col).c_str(), nullptr);
+    return std::isfinite(v) ? v : 0;
 }
 
 // The calendar day (UTC) of a time cell as a chart time.

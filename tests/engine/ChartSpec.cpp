@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -293,6 +294,19 @@ TEST(GraphicsServerGraph, FormatsIntervalsWithinAYear) {
     EXPECT_EQ(CGraphicsServerGraph::FormatIntervalTime(364LL * 86400 + 3599),
               "0000:00:364:00:59:59");
     EXPECT_EQ(CGraphicsServerGraph::FormatIntervalTime(-5), "0000:00:00:00:00:00");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ChartSpec, DamagedNumbersCountAsZero) {
+    auto report = Table(CTableReport::LINE, {CTableReport::NUMBER, CTableReport::NUMBER},
+                        {{"1", "inf"}, {"nan", "5"}, {"x", "-inf"}});
+    const chart_spec_t spec = MakeChartSpec(report.get(), 600, 400);
+    EXPECT_EQ(spec.yUpper, 7);
+    for (double v : spec.series[0].values) EXPECT_TRUE(std::isfinite(v));
+    EXPECT_NE(BuildChart(spec), nullptr);
 }
 
 }  // namespace
