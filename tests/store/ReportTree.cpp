@@ -6,6 +6,7 @@
 #include <string>
 
 #include "store/hyperlink/LoadHyperlinkTreeReport.h"
+#include "store/hyperlink/SaveHyperlinkTreeReport.h"
 #include "store/project/ProjectDescription.h"
 #include "store/report/FolderReport.h"
 #include "store/report/NestedTableReport.h"
@@ -87,8 +88,22 @@ CNestedTableReport* Nested() {
     return table;
 }
 
+// A two-page hyperlink tree: "/" led to "/news" three times.
+CSaveHyperlinkTreeReport* Links() {
+    static const hyperlink_link_view_t toNews[] = {{"/news", 3, page_type_t::PAGE, nullptr}};
+    static const hyperlink_link_view_t fromHome[] = {{"/", 3, page_type_t::PAGE, nullptr}};
+    static const CSpanEntryRange<hyperlink_link_view_t> children(toNews), parents(fromHome);
+    static const hyperlink_page_view_t pages[] = {{"/", page_type_t::PAGE, &children, nullptr},
+                                                  {"/news", page_type_t::PAGE, nullptr, &parents}};
+    static const page_count_view_t exits[] = {{"/news", 2}};
+    using Counts = CSpanEntryRange<page_count_view_t>;
+    return new CSaveHyperlinkTreeReport(
+        3, std::make_unique<CSpanEntryRange<hyperlink_page_view_t>>(pages), nullptr, nullptr,
+        nullptr, nullptr, std::make_unique<Counts>(exits));
+}
+
 // General (folder: Pages table, Referrers nested, Sub (folder: Note)), Summary text, Other
-// text whose ID repeats one inside the folder.
+// text whose ID repeats one inside the folder, and the hyperlink tree.
 void BuildSample(CReportTree& tree) {
     CProjectDescription project;
     project.SetSiteDomainName("www.example.com");
@@ -104,6 +119,7 @@ void BuildSample(CReportTree& tree) {
     tree.Ascend();
     tree.AddReport(Text("Summary", "SUMMARY"));
     tree.AddReport(Text("Other", "SAME"));
+    tree.AddReport(Links());
 }
 
 std::string GoldenPath() { return std::string(LOGVANE_TEST_DATA_DIR) + "/report/sample.bvr"; }
@@ -133,7 +149,7 @@ TEST_F(ReportTreeTest, BuildingLinksParentsSiblingsAndChildren) {
     EXPECT_EQ(sub->GetChild()->GetParent(), sub);
     EXPECT_EQ(general->GetSibling()->GetReportName(), "Summary");
     EXPECT_EQ(general->GetSibling()->GetParent(), nullptr);
-    EXPECT_EQ(general->GetCount(), 7);
+    EXPECT_EQ(general->GetCount(), 8);
 }
 
 TEST_F(ReportTreeTest, AddingASecondChildChainKeepsTheFirst) {
@@ -220,7 +236,7 @@ TEST_F(ReportTreeTest, SaveAndReloadKeepsEverything) {
     ASSERT_EQ(general->GetReportType(), CReport::FOLDER);
     EXPECT_EQ(static_cast<CFolderReport*>(general)->GetMessage(), "About General");
     EXPECT_EQ(general->GetDescription(), "Reports on General");
-    EXPECT_EQ(general->GetCount(), 7);
+    EXPECT_EQ(general->GetCount(), 8);
 
     CReport* pages = general->GetChild();
     ASSERT_EQ(pages->GetReportType(), CReport::TABLE);
@@ -249,6 +265,12 @@ TEST_F(ReportTreeTest, SaveAndReloadKeepsEverything) {
     EXPECT_EQ(general->GetSibling()->GetReportName(), "Summary");
     EXPECT_EQ(general->GetSibling()->GetSibling()->GetReportClass(), "class-SAME");
     EXPECT_EQ(loaded.FindByReportID("SAME"), note);
+
+    auto* links = dynamic_cast<CLoadHyperlinkTreeReport*>(loaded.FindByReportID("HTVIEW"));
+    ASSERT_NE(links, nullptr);
+    ASSERT_NE(links->GetPageData("/news"), nullptr);
+    EXPECT_EQ(links->GetPageData("/news")->counts.siteExits, 2);
+    EXPECT_EQ(links->GetPageData("/")->children.at("/news").counts.siteExits, 2);
 }
 
 TEST_F(ReportTreeTest, WritesTheGoldenReportFile) {
