@@ -3,6 +3,7 @@
 #include "store/format/Format.h"
 #include "store/report/NumberText.h"
 #include "utility/Markup.h"
+#include "utility/SaveXMLProgress.h"
 
 namespace {
 
@@ -27,6 +28,7 @@ CLoadHyperlinkTreeReport::CPage* CLoadHyperlinkTreeReport::GetPageData(const cha
 bool CLoadHyperlinkTreeReport::LoadXML(CMarkup& markup) {
     m_pages.clear();
     m_tagTotals.clear();
+    m_tagOrder.clear();
     m_pageCounts.clear();
     m_reportName = markup.GetAttrib("Name");
     SetReportIconType(markup.GetAttrib("IconType"));
@@ -38,8 +40,6 @@ bool CLoadHyperlinkTreeReport::LoadXML(CMarkup& markup) {
     if (markup.FindElem("DATA")) LoadData(markup);
     if (markup.FindElem("LINKS")) LoadLinks(markup);
     markup.OutOfElem();
-    m_tagTotals.clear();
-    m_pageCounts.clear();
     return true;
 }
 
@@ -47,8 +47,9 @@ void CLoadHyperlinkTreeReport::LoadData(CMarkup& markup) {
     while (markup.FindChildElem()) {
         const std::string tag = markup.GetChildTagName();
         if (tag == "TAGTOTAL") {
-            m_tagTotals[markup.GetChildAttrib("Name")] =
-                report_text::ParseInt64(markup.GetChildData());
+            const std::string name = markup.GetChildAttrib("Name");
+            if (!m_tagTotals.count(name)) m_tagOrder.push_back(name);
+            m_tagTotals[name] = report_text::ParseInt64(markup.GetChildData());
         } else if (tag == "PAGE") {
             page_counts_t& counts = m_pageCounts[markup.GetChildData()];
             counts.singleAccesses =
@@ -111,15 +112,74 @@ void CLoadHyperlinkTreeReport::LoadPage(CMarkup& markup) {
 void CLoadHyperlinkTreeReport::LoadTags(CMarkup& markup, link_t& link) const {
     while (markup.FindChildElem("TAG")) {
         const std::string name = markup.GetChildAttrib("Name");
+        const std::string type = markup.GetChildAttrib("Type");
+        const std::int64_t count = report_text::ParseInt64(markup.GetChildData());
+        link.tagCounts.push_back({name, type, count});
         const auto total = m_tagTotals.find(name);
         if (total == m_tagTotals.end() || total->second == 0) continue;
-        double percentage =
-            double(report_text::ParseInt64(markup.GetChildData())) * 100.0 / double(total->second);
+        double percentage = double(count) * 100.0 / double(total->second);
         if (percentage < 0) continue;
         if (percentage > 100) percentage = 100;
         if (percentage <= 1) continue;
-        const std::string type = markup.GetChildAttrib("Type");
         link.tags.push_back(
             {name, percentage, TagColour(type), CTagInformation::ConvertStringToTriggerType(type)});
+    }
+}
+
+void CLoadHyperlinkTreeReport::SaveElement(CSaveXMLProgress& progress, CMarkup& markup, bool) {
+    progress.InReport(GetReportName());
+    markup.AddElem("HYPERLINKTREEREPORT");
+    markup.SetAttrib("Name", m_reportName);
+    markup.SetAttrib("IconType", CReport::GetReportIconType());
+    markup.SetAttrib("ReportID", "HTVIEW");
+    markup.SetAttrib("ReportClass", "HTVIEW");
+    markup.SetAttrib("Version", 1);
+    markup.SetAttrib("HelpFile", GetHelpFile());
+    if (!m_escapedPageNames) markup.SetAttrib("PageNames", "exact");
+    markup.AddChildElem("DATA");
+    markup.IntoElem();
+    for (const std::string& name : m_tagOrder) {
+        markup.AddChildElem("TAGTOTAL", std::to_string(m_tagTotals.at(name)));
+        markup.SetChildAttrib("Name", name);
+    }
+    for (const auto& [name, counts] : m_pageCounts) {
+        markup.AddChildElem("PAGE", name);
+        markup.SetChildAttrib("NumSingleAccess", std::to_string(counts.singleAccesses));
+        markup.SetChildAttrib("NumSiteExit", std::to_string(counts.siteExits));
+        markup.SetChildAttrib("NumSiteEntry", std::to_string(counts.siteEntries));
+    }
+    markup.OutOfElem();
+    markup.AddChildElem("LINKS");
+    markup.IntoElem();
+    for (const auto& [name, page] : m_pages) {
+        markup.AddChildElem("PAGE");
+        markup.SetChildAttrib("Name", name);
+        markup.SetChildAttrib("PageType", ConvertPageTypeToString(page.type));
+        markup.IntoElem();
+        SaveLinks(markup, page.children, "CHILD");
+        SaveLinks(markup, page.parents, "PARENT");
+        markup.OutOfElem();
+    }
+    markup.OutOfElem();
+}
+
+void CLoadHyperlinkTreeReport::SaveLinks(CMarkup& markup,
+                                         const std::map<std::string, link_t>& links,
+                                         const char* linkType) const {
+    for (const auto& [name, link] : links) {
+        markup.AddChildElem("LINK");
+        markup.SetChildAttrib("Name", name);
+        markup.SetChildAttrib("LinkHits", std::to_string(link.linkHits));
+        markup.SetChildAttrib("TotalHits", std::to_string(link.totalHits));
+        markup.SetChildAttrib("PageType", ConvertPageTypeToString(link.type));
+        markup.SetChildAttrib("LinkType", linkType);
+        if (link.tagCounts.empty()) continue;
+        markup.IntoElem();
+        for (const tag_count_t& tag : link.tagCounts) {
+            markup.AddChildElem("TAG", std::to_string(tag.count));
+            markup.SetChildAttrib("Name", tag.name);
+            markup.SetChildAttrib("Type", tag.type);
+        }
+        markup.OutOfElem();
     }
 }

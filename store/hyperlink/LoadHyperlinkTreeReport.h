@@ -31,10 +31,18 @@ public:
         std::int64_t singleAccesses = 0;
     };
 
+    // A TAG element as stored: the trigger, its type text and the visitors counted.
+    struct tag_count_t {
+        std::string name;
+        std::string type;
+        std::int64_t count = 0;
+    };
+
     // One entry of a page's parents or children.
     struct link_t {
         std::vector<tag_share_t> tags;
-        std::string name;  // the linked page
+        std::vector<tag_count_t> tagCounts;  // as stored, for writing the tree again
+        std::string name;                    // the linked page
         page_type_t type = page_type_t::NOTHING;
         std::int64_t linkHits = 0;
         std::int64_t totalHits = 0;  // hits of all links of this kind of the owning page
@@ -75,8 +83,9 @@ public:
     }
 
 protected:
-    // Writes nothing: the loaded tree is shown, not saved again.
-    void SaveElement(CSaveXMLProgress&, CMarkup&, bool) override {}
+    // Writes the tree back as it was read (pages and links in name order), so that a loaded
+    // report file saved again keeps its hyperlink tree.
+    void SaveElement(CSaveXMLProgress& progress, CMarkup& markup, bool withChildren) override;
 
 private:
     void LoadData(CMarkup& markup);
@@ -84,10 +93,13 @@ private:
     void LoadPage(CMarkup& markup);
     void LoadTags(CMarkup& markup, link_t& link) const;
     page_counts_t CountsOf(const std::string& name) const;
+    void SaveLinks(CMarkup& markup, const std::map<std::string, link_t>& links,
+                   const char* linkType) const;
 
     std::string m_reportName;
     std::map<std::string, CPage> m_pages;
-    std::map<std::string, std::int64_t> m_tagTotals;    // working data of LoadXML
-    std::map<std::string, page_counts_t> m_pageCounts;  // working data of LoadXML
+    std::map<std::string, std::int64_t> m_tagTotals;
+    std::vector<std::string> m_tagOrder;  // tag names in file order
+    std::map<std::string, page_counts_t> m_pageCounts;
     bool m_escapedPageNames = false;  // LINKS page names may be HTML-escaped (older files)
 };

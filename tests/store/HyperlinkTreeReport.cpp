@@ -154,6 +154,34 @@ TEST_F(HyperlinkTreeReportTest, TagSharesAreCappedAndSmallOnesDropped) {
     EXPECT_EQ(text.find("<TAG Name=\"Buyers\" Type=\"ANYPAGE\">0</TAG>"), std::string::npos);
 }
 
+TEST_F(HyperlinkTreeReportTest, ALoadedTreeSavedAgainKeepsPagesLinksTagsAndCounts) {
+    tables.tags.AddTriggerInformation({CTagInformation::SITEENTRY, "/", "Start"});
+    tables.tagTotals = {40};
+    auto& a = tables.AddPage("/a & b", page_type_t::PAGE);
+    auto& b = tables.AddPage("/b", page_type_t::FILE);
+    tables.Link(a, b, 6, {10});
+    tables.single = {{"/only-in-data", 8}};
+    tables.entry = {{"/b", 2}};
+    ASSERT_NE(RoundTrip(), nullptr);
+
+    const std::string again = dir.file("again.bvr");
+    ASSERT_TRUE(loaded.SaveXML(again.c_str()));
+    CReportTree reloaded;
+    ASSERT_TRUE(reloaded.LoadXML(again.c_str()));
+    auto* report = dynamic_cast<CLoadHyperlinkTreeReport*>(reloaded.GetRoot());
+    ASSERT_NE(report, nullptr);
+    EXPECT_EQ(report->GetPages().size(), 2u);
+    const auto& link = report->GetPageData("/a & b")->children.at("/b");
+    EXPECT_EQ(link.linkHits, 6);
+    EXPECT_EQ(link.type, page_type_t::FILE);
+    EXPECT_EQ(link.counts.siteEntries, 2);
+    ASSERT_EQ(link.tags.size(), 1u) << ReadFile(again);
+    EXPECT_DOUBLE_EQ(link.tags[0].percentage, 25);
+    EXPECT_EQ(link.tags[0].colour, 0x64BE64u);
+    EXPECT_EQ(report->GetPageData("/b")->parentTotal, 6);
+    EXPECT_NE(ReadFile(again).find(">/only-in-data</PAGE>"), std::string::npos) << ReadFile(again);
+}
+
 class HostileNames : public HyperlinkTreeReportTest,
                      public testing::WithParamInterface<std::string> {};
 
