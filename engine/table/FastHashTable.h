@@ -46,7 +46,7 @@ public:
 
     // Turns the table into its item array of at most `limit` entries, most hits (or larger
     // keys) first, fewest first with `ascending`; equal entries keep their slot order.
-    // Costs about count x log(limit) comparisons. Frees the slot array.
+    // Costs about count + limit x log(limit) comparisons. Frees the slot array.
     void Sort(uint32_t limit, bool ascending = false) {
         // Entries are ordered through pointers into one array, so address order is the slot
         // order (or the previous item order when a sorted table is sorted again).
@@ -64,7 +64,11 @@ public:
             return a < b;
         };
         const size_t keep = std::min<size_t>(limit, order.size());
-        std::partial_sort(order.begin(), order.begin() + keep, order.end(), before);
+        // The order is total (ties fall back to addresses), so selecting the first `keep`
+        // and then sorting them gives exactly the order of a full sort in n + keep log keep.
+        if (keep < order.size())
+            std::nth_element(order.begin(), order.begin() + keep, order.end(), before);
+        std::sort(order.begin(), order.begin() + keep, before);
         for (size_t i = keep; i < order.size(); ++i) order[i]->Release();
         std::vector<T> items;
         items.reserve(keep);
