@@ -1,0 +1,176 @@
+// The scanner with each parser over generated 2,000,000-line logs, against
+// `mawk '{n++} END{print n}'` on the same combined file in the same run.
+// Options: --lines=N (default 2000000) before the Google Benchmark flags.
+
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <new>
+#include <string>
+
+#include "LogGenerator.h"
+#include "engine/scan/Scanner.h"
+
+namespace {
+
+using namespace logvane::bench;
+
+std::atomic<std::uint64_t> g_allocations{0};
+
+class CCountingConsumer : public CHitConsumer {
+public:
+    void ProcessHit(hit_t*) override { ++hits; }
+    std::uint64_t hits = 0;
+};
+
+struct generated_log_t {
+    std::string path;
+    std::uint64_t bytes = 0;
+    std::uint64_t lines = 0;
+};
+
+std::string g_folder;
+std::map<log_style_t, generated_log_t> g_logs;
+
+const generated_log_t& LogOf(log_style_t style, std::uint64_t lines) {
+    generated_log_t& log = g_logs[style];
+    if (log.path.empty()) {
+        log.path = g_folder + "/" + StyleName(style) + ".log";
+        log.lines = lines;
+        log.bytes = CLogGenerator().WriteFile(log.path, style, lines);
+    }
+    return log;
+}
+
+int LogTypeOf(log_style_t style) {
+    switch (style) {
+        case log_style_t::Common:
+            return SCAN_LOG_CLF;
+        case log_style_t::Combined:
+            return SCAN_LOG_ELF;
+        case log_style_t::CombinedCookieEnd:
+            return SCAN_LOG_ELFEND;
+        case log_style_t::CombinedCookieBegin:
+            return SCAN_LOG_ELFBEG;
+        case log_style_t::W3C:
+            return SCAN_LOG_W3C;
+    }
+    return SCAN_LOG_AUTO;
+}
+
+void BM_ScanParse(benchmark::State& state, log_style_t style, std::uint64_t lines, bool detect) {
+    const generated_log_t& log = LogOf(style, lines);
+    scan_options_t options;
+    options.cookieName = "SID";
+    std::vector<scan_file_t> files{{log.path, detect ? SCAN_LOG_AUTO : LogTypeOf(style)}};
+    std::uint64_t hits = 0, allocations = 0;
+    for (auto _ : state) {
+        CCountingConsumer consumer;
+        std::uint64_t before = g_allocations.load();
+        ParseAllFiles(files, options, consumer);
+        allocations = g_allocations.load() - before;
+        hits = consumer.hits;
+    }
+    if (hits != log.lines) state.SkipWithError("not every generated line became a hit");
+    state.counters["lines/s"] = benchmark::Counter(double(log.lines) * double(state.iterations()),
+                                                   benchmark::Counter::kIsRate);
+    state.counters["MB/s"] = benchmark::Counter(
+        double(log.bytes) / 1e6 * double(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["allocs/line"] = double(allocations) / double(log.lines);
+}
+
+void BM_Mawk(benchmark::State& state, std::uint64_t lines) {
+    const generated_log_t& log = LogOf(log_style_t::Combined, lines);
+    std::string command = "mawk '{n++} END{print n}' '" + log.path + "' > /dev/null";
+    for (auto _ : state) {
+        if (std::system(command.c_str()) != 0) state.SkipWithError("mawk failed");
+    }
+    state.counters["lines/s"] = benchmark::Counter(double(log.lines) * double(state.iterations()),
+                                                   benchmark::Counter::kIsRate);
+    state.counters["MB/s"] = benchmark::Counter(
+        double(log.bytes) / 1e6 * double(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+// Keeps the real time per iteration of every run so the ratio to mawk can be printed.
+class CRatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (!run.error_occurred)
+                seconds[run.benchmark_name()] = run.GetAdjustedRealTime() / 1e9;
+        }
+    }
+    std::map<std::string, double> seconds;
+};
+
+bool HaveMawk() { return std::system("command -v mawk > /dev/null 2>&1") == 0; }
+
+}  // namespace
+
+void* operator new(std::size_t size) {
+    g_allocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+int main(int argc, char** argv) {
+    std::uint64_t lines = 2000000;
+    std::vector<char*> args;
+    for (int i = 0; i < argc; ++i) {
+        if (std::strncmp(argv[i], "--lines=", 8) == 0)
+            lines = std::strtoull(argv[i] + 8, nullptr, 10);
+        else
+            args.push_back(argv[i]);
+    }
+    int count = static_cast<int>(args.size());
+    benchmark::Initialize(&count, args.data());
+
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "logvane-bench-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) return 1;
+    g_folder = pattern;
+
+    for (log_style_t style :
+         {log_style_t::Combined, log_style_t::CombinedCookieEnd, log_style_t::CombinedCookieBegin,
+          log_style_t::Common, log_style_t::W3C}) {
+        std::string name = std::string("ScanParse/") + StyleName(style);
+        benchmark::RegisterBenchmark(name.c_str(), BM_ScanParse, style, lines, false)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime()
+            ->Iterations(3);
+    }
+    benchmark::RegisterBenchmark("ScanParse/combined-detected", BM_ScanParse, log_style_t::Combined,
+                                 lines, true)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime()
+        ->Iterations(3);
+    const bool mawk = HaveMawk();
+    if (mawk)
+        benchmark::RegisterBenchmark("Mawk/combined", BM_Mawk, lines)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime()
+            ->Iterations(3);
+
+    CRatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    if (!mawk) {
+        std::printf("mawk is not installed: no comparison\n");
+    } else if (reporter.seconds.count("Mawk/combined") &&
+               reporter.seconds.count("ScanParse/combined")) {
+        double ratio = reporter.seconds["Mawk/combined"] / reporter.seconds["ScanParse/combined"];
+        std::printf("combined scan+parse vs mawk line count: %.2fx the speed of mawk\n", ratio);
+    }
+    std::filesystem::remove_all(g_folder);
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,190 @@
+// Bounded randomised runs (fixed seed) of format detection and every parser over mutated
+// sample lines. Each line ends right at a page that cannot be read, so a parser that reads one
+// byte beyond its line crashes the test.
+
+#include <gtest/gtest.h>
+#include <sys/mman.h>
+
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/parse/LineParser.h"
+#include "engine/parse/W3CFields.h"
+#include "engine/scan/FormatDetector.h"
+#include "engine/scan/MappedFile.h"
+#include "engine/scan/Scanner.h"
+
+namespace {
+
+// Two pages: the first readable, the second not. Text is placed to end at the boundary.
+class CGuardedBuffer {
+public:
+    CGuardedBuffer() : m_page(PageSize()) {
+        void* p =
+            mmap(nullptr, 2 * m_page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        m_base = p == MAP_FAILED ? nullptr : static_cast<char*>(p);
+        if (m_base) mprotect(m_base + m_page, m_page, PROT_NONE);
+    }
+    ~CGuardedBuffer() {
+        if (m_base) munmap(m_base, 2 * m_page);
+    }
+    bool Valid() const { return m_base != nullptr; }
+    std::size_t Capacity() const { return m_page; }
+    const char* Place(const std::string& text) {
+        char* start = m_base + m_page - text.size();
+        std::memcpy(start, text.data(), text.size());
+        return start;
+    }
+
+private:
+    std::size_t m_page;
+    char* m_base = nullptr;
+};
+
+const char* const kSeeds[] = {
+    R"(127.0.0.1 - frank [10/Oct/2000:13:55:36 -0700] "GET /apache_pb.gif HTTP/1.0" 200 2326)",
+    R"L(1.2.3.4 - "a b" [20/Jul/2009:22:59:26 +0000] "GET /x?y=1 HTTP/1.0" 200 134 "http://r/" "Mozilla/4.0 (compatible)")L",
+    R"L(1.2.3.4 - - [03/Apr/2013:00:00:11 +0200] "GET /t.gif HTTP/1.1" 200 43 "-" "UA" "SID=a; b=\"c\"")L",
+    R"L("SID=s1; lang=en" 10.1.1.1 - bob [05/Nov/2006:00:28:27 -0500] "GET /b HTTP/1.1" 200 9 "-" "UA")L",
+    R"L(lang=en; SID=s2; 10.1.1.2 - - [05/Mar/2006:00:28:27 -0500] "GET /c HTTP/1.1" 200 9 "-" "UA")L",
+    "2012-04-01 00:00:13 W3SVC1 5.6.7.8 GET /foo/bar a=1 80 u 1.2.3.4 Mozilla/4.0+(x) "
+    "SID=sess1;+__utma=21 http://ref/ www.site.com 200 0 5120",
+    R"L(2012-08-15 17:00:00.363 1.2.3.4 GET /P - "70.95.0.0" "Mozilla/5.0 (Linux; ""x"")" 200)L",
+    "192.168.114.201, -, 03/20/01, 7:55:20, W3SVC2, SERVER, 172.21.13.45, 4502, 163, 3223, 200, "
+    "0, GET, /DeptLogo.gif, Mozilla/4.0, http://r/,",
+    R"L(- 10.0.0.7 x jim [07/Jul/2010:01:02:03 +0000] "GET /s HTTP/1.1" 200 11 "-" "UA")L",
+    R"L(133.149.133.102 www.acmeco.com - [05/Nov/2006:00:28:27 -0500] "GET /webdb.nsf HTTP/1.1" 404 38692)L",
+};
+
+const int kParsedTypes[] = {0, 1, 2, 3, 4, 7, 8, 10, 11};
+
+const char kInteresting[] = "\"[]/\\ \t,;=+-#:.\r\n\0\x01\x7f\xff";
+
+std::string Mutate(std::string line, std::mt19937& random) {
+    int edits = 1 + int(random() % 6);
+    for (int e = 0; e < edits; ++e) {
+        std::size_t pos = line.empty() ? 0 : random() % (line.size() + 1);
+        char byte = (random() % 2) ? kInteresting[random() % (sizeof(kInteresting) - 1)]
+                                   : static_cast<char>(random());
+        switch (random() % 5) {
+            case 0:
+                line.insert(pos, 1, byte);
+                break;
+            case 1:
+                if (pos < line.size()) line[pos] = byte;
+                break;
+            case 2:
+                line.resize(pos);
+                break;  // truncated line
+            case 3:
+                if (pos < line.size()) line.erase(pos, 1 + random() % 8);
+                break;
+            default:
+                line.insert(pos, std::string(random() % 400, byte));
+                break;
+        }
+    }
+    return line;
+}
+
+void ExpectSoundRecord(const hit_t& hit) {
+    const std::pair<const char*, std::int32_t> texts[] = {
+        {hit.cookie, hit.cookieLen},     {hit.host, hit.hostLen},   {hit.path, hit.pathLen},
+        {hit.referrer, hit.referrerLen}, {hit.agent, hit.agentLen}, {hit.user, hit.userLen},
+        {hit.server, hit.serverLen}};
+    for (const auto& [text, length] : texts) {
+        ASSERT_GE(length, 0);
+        ASSERT_LE(length, kHitTextMax);
+        ASSERT_EQ(text[length], '\0');
+    }
+    ASSERT_GE(hit.hour, 0);
+    ASSERT_LE(hit.hour, 23);
+    ASSERT_GE(hit.method, 0);
+    ASSERT_LE(hit.method, 3);
+}
+
+TEST(ParseFuzz, MutatedLinesNeverOverreadAndLeaveSoundRecords) {
+    CGuardedBuffer buffer;
+    ASSERT_TRUE(buffer.Valid());
+    std::mt19937 random(20261208);
+    auto hit = std::make_unique<hit_t>();
+    parse_context_t context;
+    context.cookieName = "SID";
+    context.cookieNameLen = 3;
+    MapW3CFields(
+        "#Fields: date time s-sitename s-ip cs-method cs-uri-stem cs-uri-query s-port cs-username "
+        "c-ip cs(User-Agent) cs(Cookie) cs(Referer) cs-host sc-status sc-substatus sc-bytes",
+        context.w3c);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    int runs = 0, accepted = 0;
+    while (std::chrono::steady_clock::now() < deadline && runs < 400000) {
+        std::string line = Mutate(kSeeds[random() % std::size(kSeeds)], random);
+        if (line.size() > buffer.Capacity()) continue;
+        const char* placed = buffer.Place(line);
+        for (int type : kParsedTypes) {
+            context.cookieMode = type == 10   ? COOKIE_END
+                                 : type == 11 ? COOKIE_BEGIN
+                                 : type == 4  ? COOKIE_W3C
+                                              : COOKIE_NONE;
+            context.europeanDates = (runs & 1) != 0;
+            std::size_t used = GetLineParser(type)(placed, line.size(), *hit, context);
+            ASSERT_LE(used, line.size()) << "type " << type << " line " << line;
+            if (used > 0) {
+                ++accepted;
+                ExpectSoundRecord(*hit);
+                if (HasFatalFailure()) FAIL() << "type " << type << " line " << line;
+            }
+        }
+        ++runs;
+    }
+    EXPECT_GT(runs, 1000);
+    EXPECT_GT(accepted, 0);  // mutations that leave a line intact must still parse
+}
+
+TEST(ParseFuzz, DetectionOfRandomWindowsAlwaysNamesAParsedFormat) {
+    CGuardedBuffer buffer;
+    ASSERT_TRUE(buffer.Valid());
+    std::mt19937 random(7);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    int runs = 0;
+    while (std::chrono::steady_clock::now() < deadline && runs < 20000) {
+        std::string window;
+        while (window.size() < buffer.Capacity() - 500) {
+            window += (random() % 4) ? Mutate(kSeeds[random() % std::size(kSeeds)], random)
+                                     : std::string(random() % 50, static_cast<char>(random()));
+            window += (random() % 2) ? "\n" : "\r\n";
+        }
+        window.resize(random() % buffer.Capacity());
+        const char* placed = buffer.Place(window);
+        int type = DetectLogFormat(placed, window.size());
+        ASSERT_NE(GetLineParser(type), nullptr) << type;
+        ++runs;
+    }
+    EXPECT_GT(runs, 100);
+}
+
+TEST(ParseFuzz, W3CFieldLinesOfAnyShapeKeepTheMapInBounds) {
+    std::mt19937 random(99);
+    w3c_columns_t map;
+    const char* names[] = {"date", "time", "c-ip", "cs-uri-stem", "sc-status", "cs(Cookie)", "x"};
+    for (int run = 0; run < 2000; ++run) {
+        std::string line = "#Fields:";
+        int count = int(random() % 160);
+        for (int i = 0; i < count; ++i)
+            line += ((random() % 3) ? " " : "\t ") + std::string(names[random() % 7]);
+        MapW3CFields(line, map);
+        ASSERT_EQ(map.lastColumn, count - 1);
+        ASSERT_LT(map.lastMappedColumn, kW3CMaxColumns);
+        for (int role = 0; role < W3C_ROLE_COUNT; ++role) {
+            if (map.column[role] >= 0) {
+                ASSERT_EQ(map.roleOf[map.column[role]], role);
+            }
+        }
+    }
+}
+
+}  // namespace
