@@ -12,6 +12,15 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
+double Luminance(color_t c) { return 0.299 * Red(c) + 0.587 * Green(c) + 0.114 * Blue(c); }
+
+// The label font, its colour swapped for black or white where it would fade into the box.
+font_t ReadableOn(font_t font, color_t box) {
+    const double contrast = std::fabs(Luminance(font.color) - Luminance(box));
+    if (contrast < 0.35) font.color = Luminance(box) > 0.5 ? 0x000000 : 0xFFFFFF;
+    return font;
+}
+
 }  // namespace
 
 struct CPieChart::sector_t {
@@ -192,7 +201,8 @@ void CPieChart::DrawLabels(cairo_t* cr, const std::vector<sector_t>& sectors) co
         cairo_fill_preserve(cr);
         SetColor(cr, ShadeColor(p.color, 0.5));
         cairo_stroke(cr);
-        DrawText(cr, m_labelFont, text, bx + 4, p.y, halign_t::LEFT, valign_t::MIDDLE);
+        DrawText(cr, ReadableOn(m_labelFont, p.color), text, bx + 4, p.y, halign_t::LEFT,
+                 valign_t::MIDDLE);
     }
 }
 

@@ -261,6 +261,17 @@ void CXYChart::DrawAreas(cairo_t* cr, const frame_t& f, const CLayer& layer) con
     const size_t n = layer.Points();
     if (n == 0) return;
     const double d = layer.Depth();
+    if (n == 1) {  // a band needs two points; a single one stands as a slim column
+        double base = 0;
+        for (const data_set_t& set : layer.DataSets()) {
+            const double top = base + (set.values.empty() ? 0 : set.values[0]);
+            const double x = f.Sx(layer.XAt(0), base);
+            DrawBox(cr, x - 6, f.Sy(layer.XAt(0), base), x + 6, f.Sy(layer.XAt(0), top), d,
+                    set.color);
+            base = top;
+        }
+        return;
+    }
     std::vector<double> below(n, 0), above(n, 0);
     for (const data_set_t& set : layer.DataSets()) {
         for (size_t i = 0; i < n; ++i)
@@ -352,8 +363,10 @@ void CXYChart::DrawCategoryAxis(cairo_t* cr, const frame_t& f) const {
     for (const tick_t& t : ticks) widest = std::max(widest, MeasureText(cr, font, t.label).width);
     const double spacing = ticks.size() > 1 ? length / static_cast<double>(ticks.size()) : length;
     // Along a horizontal axis long labels turn 45 degrees; labels that still crowd are thinned.
-    const bool slanted = !f.swap && f.x.Scale() == scale_t::LABELS && widest + 6 > spacing;
-    const double need = f.swap || slanted ? tall * (slanted ? 1.42 : 1.0) : widest + 10;
+    const bool slanted =
+        !f.swap && f.x.Scale() == scale_t::LABELS && widest + 6 > spacing && widest > 2 * tall;
+    // Stacked labels may sit closer than the font's line height: glyphs rarely use all of it.
+    const double need = f.swap ? tall * 0.85 : slanted ? tall * 1.42 : widest + 10;
     const size_t every =
         spacing > 0 ? std::max<size_t>(1, static_cast<size_t>(std::ceil(need / spacing))) : 1;
     const double room =

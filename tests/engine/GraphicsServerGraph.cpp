@@ -13,6 +13,7 @@
 
 namespace {
 
+using column_t = CTableReport::column_t;
 using logvane::test::ReadFile;
 using logvane::test::TempDir;
 
@@ -20,7 +21,10 @@ using logvane::test::TempDir;
 std::unique_ptr<CTableReport> SampleReport(CTableReport::graph_t graph) {
     auto r = std::make_unique<CTableReport>();
     const bool series = graph == CTableReport::LINE || graph == CTableReport::AREA;
-    const unsigned long rows = series ? 45 : graph == CTableReport::PIE ? 11 : 12;
+    const unsigned long rows = series                           ? 45
+                               : graph == CTableReport::PIE     ? 11
+                               : graph == CTableReport::SIDEBAR ? 25
+                                                                : 12;
     r->AllocateChart(4, rows, -1);
     r->SetDisplayAsGraph(true);
     r->SetGraphType(graph);
@@ -132,6 +136,59 @@ INSTANTIATE_TEST_SUITE_P(
                                   "pie",
                                   {0x0168B3, 0x009900, 0xE92DFE, 0xC39D05, 0xD60000, 0x71A4D1,
                                    0xE47700, 0x6481FF}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Shapes of data that stress the layout: a numeric X axis, a single day, many bars, a pie of
+// two sectors. Each must still show its data colour.
+struct shape_case_t {
+    const char* name;
+    CTableReport::graph_t graph;
+    column_t xtype;
+    std::vector<long long> values;
+};
+
+class DrawsUnusualShapes : public ::testing::TestWithParam<shape_case_t> {};
+
+TEST_P(DrawsUnusualShapes, WithTheirDataColour) {
+    const shape_case_t& c = GetParam();
+    CTableReport r;
+    r.AllocateChart(3, static_cast<unsigned long>(c.values.size()), -1);
+    r.SetReportName(c.name);
+    r.SetGraphType(c.graph);
+    r.SetXAxisTitle("Hour");
+    r.SetYAxisTitle("Hits");
+    r.SetColumnType(c.xtype, CTableReport::NUMBER, CTableReport::PERCENTAGE);
+    r.SetColumnTitle("Item", "Hits", "Percent");
+    long long total = 0;
+    for (long long v : c.values) total += v;
+    for (unsigned long i = 0; i < c.values.size(); ++i) {
+        if (c.xtype == CTableReport::JUSTDATE)
+            r.SetItem(i, 0, static_cast<long long>(plot::ChartTime(2024, 6, 1)) + 86400LL * i);
+        else
+            r.SetItem(i, 0, static_cast<long long>(i));
+        r.SetItem(i, 1, c.values[i]);
+        r.SetItemPercentage(i, 2, c.values[i], total);
+    }
+    CGraphicsServerGraph graph;
+    const plot::image_t image = graph.DrawOnScreen(&r, {600, 400});
+    EXPECT_GT(CountColor(image, 0x0168B3), 40u);
+    if (const char* shots = std::getenv("LOGVANE_CHART_SHOTS"))
+        graph.ExportToGIF(&r, std::string(shots) + "/" + c.name + ".png");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Shapes, DrawsUnusualShapes,
+    ::testing::Values(shape_case_t{"hours",
+                                   CTableReport::LINE,
+                                   CTableReport::NUMBER,
+                                   {5,  3,  2,  1,  1,  2,  8,  20, 35, 40, 42, 38,
+                                    36, 39, 41, 37, 30, 25, 20, 18, 15, 12, 9,  6}},
+                      shape_case_t{"oneday", CTableReport::LINE, CTableReport::JUSTDATE, {120}},
+                      shape_case_t{
+                          "oneday_area", CTableReport::AREA, CTableReport::JUSTDATE, {120}},
+                      shape_case_t{"manybars", CTableReport::BAR, CTableReport::NUMBER,
+                                   std::vector<long long>(31, 17)},
+                      shape_case_t{"twoslices", CTableReport::PIE, CTableReport::TEXT, {70, 30}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(GraphicsServerGraph, NoReportDrawsAndWritesNothing) {
