@@ -1,5 +1,6 @@
 #include <ctime>
 
+#include "engine/hit/HitPhases.h"
 #include "engine/run/AnalysisPhases.h"
 #include "engine/table/RunTables.h"
 #include "store/format/Format.h"
@@ -64,5 +65,6 @@ analysis_phases_t MakeDefaultPhases() {
         return ParseAllFiles(files, options, consumer, accepted);
     };
     phases.assembleReportTree = SaveReportTree;
+    InstallHitProcessing(phases, HitRunState());
     return phases;
 }

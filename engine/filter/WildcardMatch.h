@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+// True when the whole of `text` matches `pattern`, where "*" matches any run of bytes (also
+// none) and "?" exactly one byte; every other byte must be equal. Allocates nothing and takes
+// at most length(pattern) x length(text) steps.
+bool WildcardMatch(const char* pattern, std::size_t patternLength, const char* text,
+                   std::size_t textLength);
+
+inline bool WildcardMatch(std::string_view pattern, std::string_view text) {
+    return WildcardMatch(pattern.data(), pattern.size(), text.data(), text.size());
+}
+
+// True when the pattern holds "*" or "?".
+inline bool HasWildcard(std::string_view pattern) {
+    return pattern.find_first_of("*?") != std::string_view::npos;
+}
+
+// The filter and trigger rule: a pattern with wildcards is matched as such, any other must
+// equal the text.
+inline bool WildcardOrEqual(std::string_view pattern, bool wildcard, std::string_view text) {
+    return wildcard ? WildcardMatch(pattern, text) : pattern == text;
+}

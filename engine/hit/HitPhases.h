@@ -1,0 +1,66 @@
+#pragma once
+
+#include <memory>
+
+#include "engine/EngineApi.h"
+#include "engine/filter/FilterEvaluation.h"
+#include "engine/hit/CountryLookup.h"
+#include "engine/hit/HitProcessor.h"
+#include "engine/ident/DomainSuffixTable.h"
+#include "engine/ident/FastFileTypeIdentification.h"
+#include "engine/ident/GenericIdentification.h"
+#include "engine/ident/SearchEngineIdentification.h"
+#include "engine/run/AnalysisPhases.h"
+#include "engine/scan/Scanner.h"
+#include "engine/session/VisitorSessions.h"
+#include "store/ident/GenericInformation.h"
+
+// What hit processing keeps between the phases of a run: the identification tables, the
+// compiled filters and the visitor sessions (released at the next run's start or at
+// LogvaneKill), and the domain-suffix table (from LogvaneInitialize to LogvaneKill). The
+// report builders read the match counts, the suffixes and the hyperlink table after the run.
+class LOGVANE_ENGINE_API CHitRunState {
+public:
+    std::unique_ptr<CFastFileTypeIdentification> fileTypes;
+    std::unique_ptr<CBrowserIdentification> browsers;
+    std::unique_ptr<CSpiderIdentification> spiders;
+    std::unique_ptr<COSIdentification> oses;
+    // The spider file once more, as plain keywords for QUICKFILTER_SPIDERS filters.
+    std::unique_ptr<CGenericInformation> spiderKeywords;
+    std::unique_ptr<CSearchEngineIdentification> searchEngines;
+    std::unique_ptr<CFilterEvaluator> filters;
+    // Visitor sessions and the hyperlink table of the run; the tag tracker.
+    std::unique_ptr<CVisitorSessions> sessions;
+    CDomainSuffixTable suffixes;
+    // The IP-to-country module installs its lookup here after loading its database (in its
+    // updateIpToCountry phase); empty means countries by domain suffix.
+    country_lookup_t countryLookup;
+
+    // Drops everything of the last run; the suffix table stays.
+    void ReleaseRun();
+    // The classifiers for a hit processor over this state.
+    hit_classifiers_t Classifiers() const;
+};
+
+// The engine's one hit-processing state, from LogvaneInitialize to LogvaneKill.
+LOGVANE_ENGINE_API CHitRunState& HitRunState();
+
+// Receives the scanner's hits and runs them through hit processing. Host-name resolution
+// subclasses it and overrides ResolveBatch.
+class LOGVANE_ENGINE_API CHitProcessingConsumer : public CHitConsumer {
+public:
+    CHitProcessingConsumer(analysis_context_t& context, CHitRunState& state);
+    void ProcessHit(hit_t* hit) override { m_processor.ProcessHit(*hit); }
+    CHitProcessor& GetProcessor() { return m_processor; }
+
+private:
+    CHitProcessor m_processor;
+};
+
+// Hit processing's options from the run snapshot and the settings.
+LOGVANE_ENGINE_API hit_options_t MakeHitOptions(const analysis_context_t& context);
+
+// Fills the phases hit processing owns (identification, tag tracker, filters, the hit
+// consumer, closing sessions, the suffix table) over `state`, keeping any release step
+// already installed.
+LOGVANE_ENGINE_API void InstallHitProcessing(analysis_phases_t& phases, CHitRunState& state);

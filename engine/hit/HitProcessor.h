@@ -1,0 +1,112 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/EngineApi.h"
+#include "engine/hit/CountryLookup.h"
+#include "engine/hit/UrlNormalizer.h"
+#include "engine/parse/HitRecord.h"
+#include "engine/scan/PatternSearch.h"
+#include "engine/session/VisitorSessions.h"
+#include "engine/table/FastHashTable.h"
+#include "engine/table/TableEntries.h"
+#include "store/hyperlink/PageType.h"
+
+class CBrowserIdentification;
+class CDomainSuffixTable;
+class CFastFileTypeIdentification;
+class CFilterEvaluator;
+class CNestedTable;
+class COSIdentification;
+class CRunTables;
+class CSearchEngineIdentification;
+class CSpiderIdentification;
+
+// Run options hit processing reads.
+struct hit_options_t {
+    bool caseSensitive = false;
+    bool hideQuestionMark = false;  // GetDoNotDisplayQuestionMark
+    bool hidePound = false;         // GetDoNotDisplayPound
+    bool ip2Country = false;        // GetIp2Country
+    std::string defaultPage;        // the site's default page
+    std::string siteDomain;         // a referrer holding it is internal
+};
+
+// The run's classifiers, none owned; any may be null (that step is then skipped, or every path
+// is a page without file types).
+struct hit_classifiers_t {
+    const CFastFileTypeIdentification* fileTypes = nullptr;
+    CSpiderIdentification* spiders = nullptr;
+    CBrowserIdentification* browsers = nullptr;
+    COSIdentification* oses = nullptr;
+    CSearchEngineIdentification* searchEngines = nullptr;
+    const CFilterEvaluator* filters = nullptr;
+    const CDomainSuffixTable* suffixes = nullptr;
+    const country_lookup_t* countryLookup = nullptr;  // null or empty: domain suffixes
+};
+
+// Page type of an unsuccessful hit (status outside 200-399): no type at all.
+inline constexpr int kUnsuccessfulPageType = 8;
+
+// Folds each accepted hit into the run's tables and hands it to the visitor sessions. Holds
+// every buffer it needs, so processing a hit allocates only pool copies of keys new to a table.
+class LOGVANE_ENGINE_API CHitProcessor {
+public:
+    // `tables`, `sessions` (may be null) and the classifiers must outlive the processor.
+    // `cookieData`, when given, is set to 1 by the first hit that carries cookie data.
+    CHitProcessor(CRunTables& tables, CVisitorSessions* sessions, hit_options_t options,
+                  const hit_classifiers_t& classifiers, int* cookieData = nullptr);
+
+    // 1 when the hit was counted or filtered out, 0 when the record is malformed (a text whose
+    // NUL-terminated length differs from its stored length), in which case nothing is counted.
+    // Folds the record's texts to lower case (unless case sensitive) and decodes its referrer.
+    int ProcessHit(hit_t& hit);
+
+    // The normalised URL and referrer of the last hit, and its page type (1-4, or 8).
+    std::string_view GetUrl() const { return {m_url.data(), m_urlLength}; }
+    std::string_view GetReferrer() const { return {m_referrer.data(), m_referrerLength}; }
+    int GetPageType() const { return m_pageType; }
+
+private:
+    struct per_hit_t;
+
+    static bool Validate(const hit_t& hit);
+    static void FoldCase(hit_t& hit);
+    void Normalize(hit_t& hit);
+    void CountQueryStrings(CNestedTable& table, std::string_view path);
+    void CountTime(const hit_t& hit, std::uint64_t bytes);
+    void CountStatus(const hit_t& hit);
+    void CountResources(const hit_t& hit, std::uint64_t bytes, per_hit_t& state);
+    void CountTrackedFiles(const hit_t& hit, std::uint64_t bytes, bool external);
+    void IdentifyAgent(const hit_t& hit);
+    void CountExternalReferrer(const hit_t& hit, bool navigation, per_hit_t& state);
+    void CountSearch(bool navigation, per_hit_t& state);
+    void SetCameFrom(per_hit_t& state);
+    void CountCountry(const hit_t& hit);
+    void CountHostAndUser(const hit_t& hit, std::uint64_t bytes);
+
+    // The pool key of `text`, interned once per run (labels that no table holds).
+    const char* Intern(std::string_view text);
+
+    CRunTables& m_tables;
+    CVisitorSessions* m_sessions;
+    hit_options_t m_options;
+    hit_classifiers_t m_classifiers;
+    int* m_cookieData;
+    CUrlNormalizer m_normalizer;
+    CPatternSearch m_siteDomain;
+    std::vector<std::string> m_trackedPatterns;  // normalised like URLs
+    std::vector<bool> m_trackedWildcards;
+    // Search texts and came-from pages: one pool copy per distinct text.
+    CFastHashTable<referinfo_t> m_interned{1024};
+
+    std::vector<char> m_url, m_referrer, m_cameFrom, m_scratch;
+    std::size_t m_urlLength = 0, m_referrerLength = 0;
+    char m_rawReferrer[kHitTextSize] = {};  // before decoding, for search phrases
+    std::size_t m_rawReferrerLength = 0;
+    int m_pageType = 0;
+};

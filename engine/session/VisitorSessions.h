@@ -1,0 +1,109 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/EngineApi.h"
+#include "engine/session/HyperlinkTable.h"
+#include "engine/table/FastHashTable.h"
+#include "store/hyperlink/PageType.h"
+
+class CRunTables;
+class CTagInformation;
+
+// One page or file hit of a visit, and what led to it: an external referrer, a search text
+// or the internal page it came from. Texts are pool memory.
+struct path_item_t {
+    const char* page = nullptr;
+    std::uint32_t pageLength = 0;
+    page_type_t pageType = page_type_t::NOTHING;
+    const char* label = nullptr;  // null: nothing known led to the page
+    std::uint32_t labelLength = 0;
+    page_type_t labelType = page_type_t::REFERRER;
+};
+
+// A visitor (by cookie or by host) and its open session.
+struct visitor_t {
+    const char* key = nullptr;
+    std::uint32_t length = 0;
+    std::uint64_t pageViews = 0;
+    std::int32_t lastHit = 0;
+    std::int32_t sessionStart = 0;
+    path_item_t* path = nullptr;  // pool memory; a full array is replaced by one twice as large
+    std::int32_t count = 0;
+    std::int32_t capacity = 0;
+    std::int32_t first = -1;  // index of the session's first item, -1 while the path is empty
+
+    void Release() {}
+    std::uint32_t Hash(std::uint32_t seed) const { return memcrc(key, length, seed); }
+    bool Equals(const visitor_t& o) const {
+        return logvane::table::SameText(key, length, o.key, o.length);
+    }
+    int Compare(const visitor_t&) const { return 0; }
+};
+
+// One counted hit as sessions see it.
+struct visit_t {
+    std::string_view cookie;  // the hit's cookie value; empty without cookie data
+    std::string_view host;
+    std::int32_t time = 0;
+    std::int32_t status = 0;
+    bool isPage = false;                // a successful page hit: a page view
+    std::string_view user;              // authenticated user field as counted
+    const path_item_t* item = nullptr;  // a successful page or file hit
+};
+
+// Groups the hits of each visitor into sessions that end after 1800 seconds without a hit, and
+// counts every closed session: sessions, visitors per day, user sessions, entry, exit and
+// single-access pages, tag triggers and the hyperlink tree.
+class LOGVANE_ENGINE_API CVisitorSessions {
+public:
+    // Seconds of silence after which the next hit opens a new session.
+    static constexpr std::int32_t kSessionTimeout = 1800;
+
+    // Counts into `tables` (which must outlive this object); `tags` are the project's tag
+    // triggers, their patterns lower-cased unless `caseSensitive`.
+    CVisitorSessions(CRunTables& tables, const CTagInformation& tags, bool caseSensitive);
+
+    // Adds one counted hit to its visitor's session, closing the previous session first when
+    // the hit comes more than kSessionTimeout seconds after the visitor's last hit.
+    void RecordVisit(const visit_t& visit);
+    // Counts the visitor's open session; `nextTime` is the time of the hit that opens the next
+    // one, or 0 at the end of the run.
+    void CloseSession(visitor_t& visitor, std::int32_t nextTime);
+    // After the last hit: closes every open session in slot order and drops the visitors.
+    void CloseAllSessions();
+
+    CHyperlinkTable& GetHyperlinks() { return m_hyperlinks; }
+    // Null after CloseAllSessions.
+    const CFastHashTable<visitor_t>* GetVisitors() const { return m_visitors.get(); }
+
+    // Visitor identity: a cookie longer than 2 characters, else the host.
+    static std::string_view VisitorKey(std::string_view cookie, std::string_view host) {
+        return cookie.size() > 2 ? cookie : host;
+    }
+
+    static constexpr std::uint32_t kVisitorSlots = 16384;
+    static constexpr std::uint32_t kHyperlinkSlots = 8192;
+
+private:
+    struct trigger_t {
+        int type;
+        std::string pattern;
+    };
+
+    void StartSession(visitor_t& visitor, const visit_t& visit);
+    void Append(visitor_t& visitor, const path_item_t& item);
+    void CountPages(const visitor_t& visitor);
+    void CountTagsAndLinks(const visitor_t& visitor);
+    void CountUserSession(const visit_t& visit);
+
+    CRunTables& m_tables;
+    std::vector<trigger_t> m_triggers;
+    std::vector<std::uint8_t> m_flags;  // per trigger, for the session being closed
+    std::unique_ptr<CFastHashTable<visitor_t>> m_visitors;
+    CHyperlinkTable m_hyperlinks;
+};
