@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
+
+#include "desk/cli/BatchMode.h"
+#include "engine/api/LogvaneEngine.h"
 
 namespace {
 
@@ -31,11 +35,16 @@ void CLogvaneDeskCommandLineInfo::Parse(int argc, const char* const* argv) {
         const std::string arg = argv[i] ? argv[i] : "";
         const std::string upper = ToUpper(arg);
         const std::string flag = FlagName(arg);
-        if (flag == "HELP" || flag == "H") help = 1;
-        else if (flag == "DEBUG") debug = 1;
-        else if (EndsWith(upper, "BVP")) projectPath = arg;
-        else if (EndsWith(upper, "BVR")) reportPath = arg;
-        else others.push_back(arg);
+        if (flag == "HELP" || flag == "H")
+            help = 1;
+        else if (flag == "DEBUG")
+            debug = 1;
+        else if (EndsWith(upper, "BVP"))
+            projectPath = arg;
+        else if (EndsWith(upper, "BVR"))
+            reportPath = arg;
+        else
+            others.push_back(arg);
     }
 }
 
@@ -47,4 +56,16 @@ const char* GetUsageText() {
            "\"project.bvp\" points to the project information XML\n"
            "\"output.bvr\" (OPTIONAL) points to the file you would like to receive the \n"
            "\n\n\n";
+}
+
+bool HandleCommandLine(const CLogvaneDeskCommandLineInfo& info, int& exitCode) {
+    SetDebugMode(info.debug);
+    if (info.help) {
+        std::fputs(GetUsageText(), stdout);
+        exitCode = 0;
+        return true;
+    }
+    if (info.projectPath.empty() || info.reportPath.empty()) return false;
+    exitCode = RunBatchMode(info.projectPath, info.reportPath) ? 0 : 1;
+    return true;
 }

@@ -84,15 +84,23 @@ TEST_F(EngineTest, EmptyFilesWriteNoReport) {
     EXPECT_FALSE(fs::exists(dir.file("out.bvr")));
 }
 
-TEST_F(EngineTest, RealLogRunsThroughTheScannerWithTheDefaultPhases) {
+TEST_F(EngineTest, RealLogRunsEndToEndAndWritesTheReport) {
     WriteFile(dir.file("access.log"), kLine + kLine);
-    SetDebugMode(0);
-    // Visits are counted by session handling, which the default phases do not have yet, so
-    // the run ends with the "excluded" message; the hits did reach the tables.
-    EXPECT_FALSE(Start(SaveProject({dir.file("access.log")}), dir.file("out.bvr")));
+    EXPECT_TRUE(Start(SaveProject({dir.file("access.log")}), dir.file("out.bvr")));
     ASSERT_NE(EngineState().tables, nullptr);
     EXPECT_EQ(EngineState().tables->counters.totalHits, 2u);
     EXPECT_EQ(GetIsCookieData(), 0);
+    EXPECT_NE(ReadFile(dir.file("out.bvr")).find("REPORTS"), std::string::npos);
+}
+
+TEST_F(EngineTest, TwoRunsWithoutKillGiveTheSameReport) {
+    WriteFile(dir.file("access.log"), kLine + kLine);
+    const std::string project = SaveProject({dir.file("access.log")});
+    ASSERT_TRUE(Start(project, dir.file("first.bvr")));
+    const uint64_t hits = EngineState().tables->counters.totalHits;
+    ASSERT_TRUE(Start(project, dir.file("second.bvr")));
+    EXPECT_EQ(EngineState().tables->counters.totalHits, hits);
+    EXPECT_EQ(ReadFile(dir.file("first.bvr")).size(), ReadFile(dir.file("second.bvr")).size());
 }
 
 TEST_F(EngineTest, ExportEntryPointsOnlyReadTheReport) {

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// The fields of a progress document that the printer shows.
+struct progress_view_t {
+    std::string text;
+    int percentage = 0;  // leading digits of PERCENTAGE, clamped to 0-100
+    std::string stage;
+};
+
+// Reads TEXT, PERCENTAGE and STAGE of a progress document; empty fields for broken XML.
+progress_view_t ReadProgressView(const std::string& document);
+
+// The messages of the document's ERRORS, each cut before its first CR or LF.
+std::vector<std::string> ReadProgressErrors(const std::string& document);
+
+// Prints a run's progress as stage headers and " - " items with the percentage each reached.
+class CProgressPrinter {
+public:
+    explicit CProgressPrinter(FILE* out) : m_out(out) {}
+
+    // Shows one polled document; an unchanged document prints nothing.
+    void Show(const std::string& document);
+    // The last output of a run: "(100%)".
+    void Finish();
+
+    // Polls LogvaneGetProgress every 50 ms until the progress cancel flag is set, then
+    // prints "(100%)".
+    void Run();
+
+private:
+    FILE* m_out;
+    std::string m_lastDocument;
+    std::string m_lastStage;
+    std::string m_lastText;
+    int m_lastPercentage = 0;
+};
