@@ -104,14 +104,13 @@ std::string CNestedTableReport::WriteToNestedCSV(unsigned long row,
     if (!table) return csv;
     const unsigned long cols = GetNumColumns();
     for (unsigned long nestedRow = 0; nestedRow < table->rows; ++nestedRow) {
-        csv += '"';
-        csv += label;
-        csv += "\",";
+        AppendCsvField(csv, label);
+        csv += ',';
         for (unsigned long col = 0; col < cols; ++col) {
             if (col) csv += ',';
-            csv += '"';
-            csv += table->items[std::size_t(nestedRow) * cols + col];
-            csv += '"';
+            // Items are held escaped; a spreadsheet should see the text itself.
+            AppendCsvField(csv, CFormat::unhtmlescape(
+                                    table->items[std::size_t(nestedRow) * cols + col].c_str()));
         }
         csv += "\r\n";
     }

@@ -334,13 +334,20 @@ std::string CTableReport::WriteToCSV() const {
         }
         for (unsigned long col = 0; col < m_numCols; ++col) {
             if (col) csv += ',';
-            csv += '"';
-            csv += GetFormattedItem(row, col);
-            csv += '"';
+            AppendCsvField(csv, GetFormattedItem(row, col));
         }
         csv += "\r\n";
     }
     return csv;
+}
+
+void CTableReport::AppendCsvField(std::string& csv, const std::string& text) {
+    csv += '"';
+    for (const char c : text) {
+        if (c == '"') csv += '"';
+        csv += c;
+    }
+    csv += '"';
 }
 
 std::string CTableReport::WriteToNestedCSV(unsigned long, const std::string&) const { return {}; }

@@ -51,9 +51,10 @@ public:
     virtual bool IsNestedTable() const { return false; }
     // The table as text: a tab-separated title line, then one line of quoted, comma-separated
     // formatted items per row (nested tables: per nested row), each line ending in CR LF.
+    // Quotes inside a field are doubled.
     virtual std::string WriteToCSV() const;
-    // The CSV lines of the nested rows of outer row `row`, each led by `label`; empty in a
-    // plain table.
+    // The CSV lines of the nested rows of outer row `row`, each led by `label`, with the nested
+    // items unescaped but not formatted; empty in a plain table.
     virtual std::string WriteToNestedCSV(unsigned long row, const std::string& label) const;
 
     // Clears, then sets the size and creates an empty grid, with no alternative sorts, real
@@ -169,6 +170,9 @@ public:
 
 protected:
     void SaveElement(CSaveXMLProgress& progress, CMarkup& markup, bool withChildren) override;
+    // Appends `text` in double quotes, doubling the quotes inside it so that a spreadsheet
+    // reads the field back whole.
+    static void AppendCsvField(std::string& csv, const std::string& text);
     bool InRange(unsigned long row, unsigned long col) const {
         return row < m_numRows && col < m_numCols;
     }

@@ -56,11 +56,11 @@ TEST_F(NestedTableReportTest, NestedRealUrlsOnlyOnUrlColumns) {
     EXPECT_EQ(table.GetNestedRealURL(0, 0, 0), "");
 }
 
-TEST_F(NestedTableReportTest, CsvHasAnExtraTitleTabAndOneLinePerNestedRow) {
+TEST_F(NestedTableReportTest, CsvHasAnExtraTitleTabAndOneUnescapedLinePerNestedRow) {
     EXPECT_EQ(table.WriteToCSV(),
               "Page\t\tShare\r\n"
               "\"/a&b\",\"ref one\",\"12.5\"\r\n"
-              "\"/a&b\",\"ref &amp; two\",\"7\"\r\n"
+              "\"/a&b\",\"ref & two\",\"7\"\r\n"
               "\"/d\",\"ref three\",\"\"\r\n");
 }
 

@@ -140,7 +140,7 @@ TEST_F(TableReportTest, AllocatingAgainClearsEverything) {
     EXPECT_EQ(table.GetDefaultSortColumn(), 3);
 }
 
-TEST(TableReportCsv, TitlesAreTabSeparatedAndItemsQuotedAndFormatted) {
+TEST(TableReportCsv, TitlesAreTabSeparatedAndItemsQuotedFormattedAndQuoteSafe) {
     CTableReport table;
     table.AllocateChart(3, 2, -1);
     table.SetColumnTitle("Hits", "Pages", "Bytes");
@@ -150,7 +150,7 @@ TEST(TableReportCsv, TitlesAreTabSeparatedAndItemsQuotedAndFormatted) {
     EXPECT_EQ(table.WriteToCSV(),
               "Hits\tPages\tBytes\r\n"
               "\"1\",\"2\",\"3.00 bytes\"\r\n"
-              "\"say \"hi\" & go\",\"5\",\"2.00 kilobytes\"\r\n");
+              "\"say \"\"hi\"\" & go\",\"5\",\"2.00 kilobytes\"\r\n");
 }
 
 TEST(TableReportCsv, PlainThreeColumnRowIsQuotedItems) {
