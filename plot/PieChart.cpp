@@ -40,6 +40,13 @@ void CPieChart::Set3D(int depth, double angle) {
     m_angle = angle;
 }
 
+double CPieChart::RadiusY() const {
+    const double tilt = m_angle < 0 ? 55 : std::clamp(m_angle, 5.0, 90.0);
+    return m_radius * std::sin(tilt * kPi / 180);
+}
+
+double CPieChart::Depth3D() const { return m_depth < 0 ? m_radius / 10.0 : m_depth; }
+
 void CPieChart::SetData(std::vector<double> values, std::vector<std::string> labels) {
     m_values = std::move(values);
     for (double& v : m_values)
@@ -101,8 +108,8 @@ void EllipseArc(cairo_t* cr, double cx, double cy, double r, double ry, double a
 
 void CPieChart::DrawWalls(cairo_t* cr, const std::vector<sector_t>& sectors) const {
     const double r = m_radius;
-    const double ry = r * std::sin((m_angle < 0 ? 55 : std::clamp(m_angle, 5.0, 90.0)) * kPi / 180);
-    const double depth = m_depth < 0 ? r / 10 : m_depth;
+    const double ry = RadiusY();
+    const double depth = Depth3D();
     if (depth <= 0) return;
     // Only the near half of the rim (0 to pi, below the centre) can be seen.
     for (const sector_t& s : sectors) {
@@ -124,7 +131,7 @@ void CPieChart::DrawWalls(cairo_t* cr, const std::vector<sector_t>& sectors) con
 
 void CPieChart::DrawTops(cairo_t* cr, const std::vector<sector_t>& sectors) const {
     const double r = m_radius;
-    const double ry = r * std::sin((m_angle < 0 ? 55 : std::clamp(m_angle, 5.0, 90.0)) * kPi / 180);
+    const double ry = RadiusY();
     for (const sector_t& s : sectors) {
         cairo_new_path(cr);
         if (s.end - s.start < 2 * kPi - 1e-9) cairo_move_to(cr, m_cx, m_cy);
@@ -140,8 +147,8 @@ void CPieChart::DrawTops(cairo_t* cr, const std::vector<sector_t>& sectors) cons
 
 void CPieChart::DrawLabels(cairo_t* cr, const std::vector<sector_t>& sectors) const {
     const double r = m_radius;
-    const double ry = r * std::sin((m_angle < 0 ? 55 : std::clamp(m_angle, 5.0, 90.0)) * kPi / 180);
-    const double depth = m_depth < 0 ? r / 10 : m_depth;
+    const double ry = RadiusY();
+    const double depth = Depth3D();
     struct placed_t {
         double ex, ey;  // where the connector leaves the pie
         double y;       // centre line of the label box

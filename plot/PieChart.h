@@ -39,6 +39,9 @@ protected:
 private:
     struct sector_t;
     std::vector<sector_t> Sectors() const;
+    // Half the height of the tilted pie's top, and the height of its rim.
+    double RadiusY() const;
+    double Depth3D() const;
     void DrawWalls(cairo_t* cr, const std::vector<sector_t>& sectors) const;
     void DrawTops(cairo_t* cr, const std::vector<sector_t>& sectors) const;
     void DrawLabels(cairo_t* cr, const std::vector<sector_t>& sectors) const;

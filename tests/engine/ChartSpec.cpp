@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cmath>
 #include <string>
 #include <vector>
@@ -52,6 +54,8 @@ struct kind_case_t {
     int graph;
     chart_kind_t kind;
 };
+void PrintTo(const kind_case_t& c, std::ostream* os) { *os << "graph " << c.graph; }
+
 class ChoosesChartByGraphType : public ::testing::TestWithParam<kind_case_t> {};
 TEST_P(ChoosesChartByGraphType, AsExpected) {
     auto report =
@@ -159,6 +163,8 @@ struct unit_case_t {
     const char* format;
     double divisor;
 };
+void PrintTo(const unit_case_t& c, std::ostream* os) { *os << c.title << " for " << c.largest; }
+
 class ChoosesYUnit : public ::testing::TestWithParam<unit_case_t> {};
 TEST_P(ChoosesYUnit, ByTheUpperBound) {
     const unit_case_t& c = GetParam();

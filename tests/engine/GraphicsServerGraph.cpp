@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -84,6 +86,8 @@ struct kind_case_t {
     std::vector<std::uint32_t> colors;  // colours the chart must show
 };
 
+void PrintTo(const kind_case_t& c, std::ostream* os) { *os << c.name; }
+
 class DrawsEveryKind : public ::testing::TestWithParam<kind_case_t> {
 protected:
     // LOGVANE_CHART_SHOTS names a folder that keeps the rendered files for people to look at.
@@ -146,6 +150,8 @@ struct shape_case_t {
     column_t xtype;
     std::vector<long long> values;
 };
+
+void PrintTo(const shape_case_t& c, std::ostream* os) { *os << c.name; }
 
 class DrawsUnusualShapes : public ::testing::TestWithParam<shape_case_t> {};
 

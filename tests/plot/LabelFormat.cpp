@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "plot/Text.h"
 
 namespace plot {
@@ -12,6 +14,8 @@ struct format_case_t {
     double value;
     const char* expected;
 };
+
+void PrintTo(const format_case_t& c, std::ostream* os) { *os << c.format << " of " << c.value; }
 
 class ExpandsValueFormats : public ::testing::TestWithParam<format_case_t> {};
 

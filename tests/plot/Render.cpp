@@ -3,6 +3,8 @@
 #include <gif_lib.h>
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -108,6 +110,8 @@ struct format_case_t {
     const char* path;
     file_format_t format;
 };
+void PrintTo(const format_case_t& c, std::ostream* os) { *os << c.path; }
+
 class ChoosesFormatByEnding : public ::testing::TestWithParam<format_case_t> {};
 TEST_P(ChoosesFormatByEnding, AsExpected) {
     EXPECT_EQ(FormatForPath(GetParam().path), GetParam().format);
