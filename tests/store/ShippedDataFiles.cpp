@@ -446,15 +446,15 @@ std::vector<Engine> LoadEngines() {
     return engines;
 }
 
-// The engine's rule: the first engine whose domain occurs in the referrer (with case) and one of
-// whose keys occurs after the "?"; the phrase runs from the key to the next "&", URL-decoded.
+// The engine's rule: the first engine whose domain occurs before the "?" (with case) and one of
+// whose keys occurs after it; the phrase runs from the key to the next "&", URL-decoded.
 bool MatchReferrer(const std::vector<Engine>& engines, const std::string& referrer,
                    std::string& name, std::string& phrase) {
     const size_t question = referrer.find('?');
     if (question == std::string::npos) return false;
     const std::string query = referrer.substr(question + 1);
     for (const Engine& e : engines) {
-        if (referrer.find(e.domain) == std::string::npos) continue;
+        if (referrer.substr(0, question).find(e.domain) == std::string::npos) continue;
         for (const std::string& key : e.keys) {
             const size_t at = query.find(key);
             if (at == std::string::npos) continue;
@@ -537,7 +537,8 @@ INSTANTIATE_TEST_SUITE_P(
         // Not searches.
         ReferrerCase{"https://www.google.com/", nullptr, nullptr},
         ReferrerCase{"https://www.example.com/page?q=1", nullptr, nullptr},
-        ReferrerCase{"https://www.lego.com/en-us/search?q=bricks", nullptr, nullptr}));
+        ReferrerCase{"https://www.lego.com/en-us/search?q=bricks", nullptr, nullptr},
+        ReferrerCase{"https://www.example.com/?from=www.google.com&q=x", nullptr, nullptr}));
 
 // ---------------------------------------------------------------------------------------------
 // Domain suffixes
