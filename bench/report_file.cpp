@@ -1,7 +1,7 @@
 // A large report file written and read through the report classes: 40 table reports of 10,000
-// rows (4 of them nested, with 50 nested rows under each of their first 1,000 rows) and a
-// hyperlink tree of 50,000 pages with 4 child and 4 parent links each. Counters give the file
-// size and the peak memory the load adds.
+// rows (4 of them nested, with 50 nested rows under each of their first 1,000 or all 10,000
+// rows: the argument) and a hyperlink tree of 50,000 pages with 4 child and 4 parent links each.
+// Counters give the file size and the peak memory the load adds.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <unistd.h>
@@ -26,7 +26,6 @@ namespace {
 constexpr int kTables = 40;
 constexpr int kNestedTables = 4;
 constexpr unsigned long kRows = 10000;
-constexpr int kNestedOuterRows = 1000;
 constexpr int kNestedRows = 50;
 constexpr int kPages = 50000;
 constexpr int kLinksPerPage = 4;
@@ -48,8 +47,8 @@ void FillTable(CTableReport& table, int index) {
     }
 }
 
-void FillNested(CNestedTableReport& table) {
-    for (int row = 0; row < kNestedOuterRows; ++row) {
+void FillNested(CNestedTableReport& table, int outerRows) {
+    for (int row = 0; row < outerRows; ++row) {
         table.AllocateNestedTable(row, kNestedRows);
         for (int n = 0; n < kNestedRows; ++n) {
             table.SetNestedTableItem(row, n, 0,
@@ -89,7 +88,8 @@ struct LinkTables {
     }
 };
 
-void BuildTree(CReportTree& tree, const LinkTables& links) {
+// `nestedOuterRows`: how many rows of each nested table carry nested rows.
+void BuildTree(CReportTree& tree, const LinkTables& links, int nestedOuterRows) {
     auto* folder = new CFolderReport;
     folder->SetReportName("General");
     tree.AddReport(folder);
@@ -97,7 +97,7 @@ void BuildTree(CReportTree& tree, const LinkTables& links) {
         if (i < kNestedTables) {
             auto* nested = new CNestedTableReport;
             FillTable(*nested, i);
-            FillNested(*nested);
+            FillNested(*nested, nestedOuterRows);
             i == 0 ? tree.AddReportAsChild(nested) : tree.AddReport(nested);
         } else {
             auto* table = new CTableReport;
@@ -142,7 +142,7 @@ void ResetPeak() {
 void BM_SaveReportFile(benchmark::State& state) {
     LinkTables links;
     CReportTree tree;
-    BuildTree(tree, links);
+    BuildTree(tree, links, int(state.range(0)));
     const std::string path = TempPath();
     double addedMB = 0;
     for (auto _ : state) {
@@ -161,14 +161,14 @@ void BM_SaveReportFile(benchmark::State& state) {
     state.counters["peak_per_file_byte"] = addedMB / fileMB;
     std::filesystem::remove(path);
 }
-BENCHMARK(BM_SaveReportFile)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_SaveReportFile)->Unit(benchmark::kMillisecond)->Iterations(2)->Arg(1000)->Arg(10000);
 
 void BM_LoadReportFile(benchmark::State& state) {
     const std::string path = TempPath();
     {
         LinkTables links;
         CReportTree tree;
-        BuildTree(tree, links);
+        BuildTree(tree, links, int(state.range(0)));
         tree.SaveXML(path.c_str());
     }
     const double fileMB = double(std::filesystem::file_size(path)) / 1e6;
@@ -194,7 +194,7 @@ void BM_LoadReportFile(benchmark::State& state) {
     state.counters["tree_MB"] = treeMB;
     std::filesystem::remove(path);
 }
-BENCHMARK(BM_LoadReportFile)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_LoadReportFile)->Unit(benchmark::kMillisecond)->Iterations(2)->Arg(1000)->Arg(10000);
 
 }  // namespace
 
