@@ -14,6 +14,8 @@
 #include "store/report/TableReport.h"
 #include "store/report/TextMessageReport.h"
 #include "support/TempDir.h"
+#include "utility/Markup.h"
+#include "utility/SaveXMLProgress.h"
 
 namespace {
 
@@ -279,6 +281,28 @@ TEST_F(ReportTreeTest, WritesTheGoldenReportFile) {
     const std::string text = ReadFile(Saved(tree));
     if (std::getenv("LOGVANE_REGENERATE_GOLDEN")) WriteFile(GoldenPath(), text);
     EXPECT_EQ(text, ReadFile(GoldenPath()));
+}
+
+TEST_F(ReportTreeTest, SavingAllAnnouncesEveryReportOnceAndOneReportAlone) {
+    CReportTree tree;
+    BuildSample(tree);
+    CMarkup all;
+    all.AddElem("REPORTS");
+    all.IntoElem();
+    CSaveXMLProgress everything(1000);
+    tree.GetRoot()->SaveXML(everything, all, true);
+    EXPECT_EQ(everything.GetReportsDone(), 8);
+
+    CMarkup one;
+    one.AddElem("REPORTS");
+    one.IntoElem();
+    CSaveXMLProgress single(1000);
+    tree.GetRoot()->SaveXML(single, one, false);
+    EXPECT_EQ(single.GetReportsDone(), 1);
+    const std::string text = one.GetDoc();
+    EXPECT_NE(text.find("<FOLDER Name=\"General\""), std::string::npos);
+    EXPECT_EQ(text.find("TABLEREPORT"), std::string::npos);
+    EXPECT_EQ(text.find("TEXTMESSAGE"), std::string::npos);
 }
 
 TEST_F(ReportTreeTest, EmptyTreeWritesAReportsElementAndLoadsEmpty) {
