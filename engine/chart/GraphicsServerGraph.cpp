@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <iterator>
 
-#include "engine/chart/ChartSpec.h"
+#include "engine/chart/ChartModel.h"
 #include "plot/Render.h"
 
 CGraphicsServerGraph::CGraphicsServerGraph() {
@@ -19,7 +19,7 @@ plot::image_t CGraphicsServerGraph::DrawOnScreen(const CTableReport* report, gra
 std::unique_ptr<plot::CChart> CGraphicsServerGraph::DrawGraph(const CTableReport* report,
                                                               graph_size_t size) {
     if (size.cx <= 0 || size.cy <= 0) return nullptr;
-    return BuildChart(MakeChartSpec(report, size.cx, size.cy));
+    return BuildChart(MakeChartModel(report, size.cx, size.cy));
 }
 
 bool CGraphicsServerGraph::ExportToGIF(const CTableReport* report, const std::string& path) {

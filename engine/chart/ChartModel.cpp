@@ -1,4 +1,4 @@
-#include "engine/chart/ChartSpec.h"
+#include "engine/chart/ChartModel.h"
 
 #include <algorithm>
 #include <cmath>
@@ -60,7 +60,7 @@ double CellDay(const CTableReport& report, unsigned long row, unsigned long col)
     return plot::ChartTime(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
 }
 
-void SetFrame(chart_spec_t& spec, const CTableReport& report, int width, int height) {
+void SetFrame(chart_model_t& spec, const CTableReport& report, int width, int height) {
     spec.width = width;
     spec.height = height;
     spec.title = report.GetReportName();
@@ -94,7 +94,7 @@ double UpperBound(const std::vector<xy_row_t>& rows, bool stacked) {
     return upper;
 }
 
-void MakeLineSpec(chart_spec_t& spec, const CTableReport& report, bool area) {
+void MakeLineSpec(chart_model_t& spec, const CTableReport& report, bool area) {
     const int w = spec.width, h = spec.height;
     spec.plotArea = {75, 75, w - 150, h - 150};
     spec.xTitle = report.GetXAxisTitle();
@@ -142,7 +142,7 @@ void MakeLineSpec(chart_spec_t& spec, const CTableReport& report, bool area) {
     }
 }
 
-void MakeBarSpec(chart_spec_t& spec, const CTableReport& report, bool side) {
+void MakeBarSpec(chart_model_t& spec, const CTableReport& report, bool side) {
     const int w = spec.width, h = spec.height;
     spec.plotArea =
         side ? plot::rect_t{200, 75, w - 275, h - 150} : plot::rect_t{75, 75, w - 150, h - 150};
@@ -161,7 +161,7 @@ void MakeBarSpec(chart_spec_t& spec, const CTableReport& report, bool side) {
     spec.series.push_back(std::move(set));
 }
 
-void MakePieSpec(chart_spec_t& spec, const CTableReport& report) {
+void MakePieSpec(chart_model_t& spec, const CTableReport& report) {
     // The pie keeps 100 pixels around it for labels; a very small view still gets a pie.
     spec.pieRadius = std::max((std::min(spec.width, spec.height) - 200) / 2, 10);
     spec.pieX = spec.width / 2;
@@ -204,8 +204,8 @@ std::string ShortenBarLabel(const std::string& label) {
     return "..." + label.substr(from);
 }
 
-chart_spec_t MakeChartSpec(const CTableReport* report, int width, int height) {
-    chart_spec_t spec;
+chart_model_t MakeChartModel(const CTableReport* report, int width, int height) {
+    chart_model_t spec;
     if (!report) return spec;
     SetFrame(spec, *report, width, height);
     switch (report->GetGraphType()) {
@@ -233,7 +233,7 @@ namespace {
 
 const plot::font_t kTitleFont{"Liberation Sans", 11, true, true, 0xFFFFFF};
 
-void AddXYLayer(plot::CXYChart& chart, const chart_spec_t& spec) {
+void AddXYLayer(plot::CXYChart& chart, const chart_model_t& spec) {
     const plot::layer_kind_t kind = spec.kind == chart_kind_t::LINE ? plot::layer_kind_t::LINE
                                     : spec.kind == chart_kind_t::AREA
                                         ? plot::layer_kind_t::STACKED_AREA
@@ -243,7 +243,7 @@ void AddXYLayer(plot::CXYChart& chart, const chart_spec_t& spec) {
     for (const chart_series_t& set : spec.series) layer.AddDataSet(set.values, set.color, set.name);
 }
 
-std::unique_ptr<plot::CChart> BuildXYChart(const chart_spec_t& spec) {
+std::unique_ptr<plot::CChart> BuildXYChart(const chart_model_t& spec) {
     auto chart = std::make_unique<plot::CXYChart>(spec.width, spec.height, 0xFFFFFF);
     chart->SetTitle(spec.title, kTitleFont, kChartPalette[0]);
     const plot::rect_t& area = spec.plotArea;
@@ -270,7 +270,7 @@ std::unique_ptr<plot::CChart> BuildXYChart(const chart_spec_t& spec) {
     return chart;
 }
 
-std::unique_ptr<plot::CChart> BuildPieChart(const chart_spec_t& spec) {
+std::unique_ptr<plot::CChart> BuildPieChart(const chart_model_t& spec) {
     auto chart = std::make_unique<plot::CPieChart>(spec.width, spec.height, 0xFFFFFF);
     chart->SetTitle(spec.title, kTitleFont, kChartPalette[0]);
     chart->SetPieSize(spec.pieX, spec.pieY, spec.pieRadius);
@@ -293,7 +293,7 @@ std::unique_ptr<plot::CChart> BuildPieChart(const chart_spec_t& spec) {
 
 }  // namespace
 
-std::unique_ptr<plot::CChart> BuildChart(const chart_spec_t& spec) {
+std::unique_ptr<plot::CChart> BuildChart(const chart_model_t& spec) {
     switch (spec.kind) {
         case chart_kind_t::NONE:
             return nullptr;

@@ -1,4 +1,4 @@
-#include "engine/chart/ChartSpec.h"
+#include "engine/chart/ChartModel.h"
 
 #include <gtest/gtest.h>
 
@@ -60,7 +60,7 @@ class ChoosesChartByGraphType : public ::testing::TestWithParam<kind_case_t> {};
 TEST_P(ChoosesChartByGraphType, AsExpected) {
     auto report =
         Series(static_cast<CTableReport::graph_t>(GetParam().graph), CTableReport::NUMBER, {1, 2});
-    const chart_spec_t spec = MakeChartSpec(report.get(), 600, 400);
+    const chart_model_t spec = MakeChartModel(report.get(), 600, 400);
     EXPECT_EQ(spec.kind, GetParam().kind);
     EXPECT_EQ(BuildChart(spec) == nullptr, GetParam().kind == chart_kind_t::NONE);
 }
@@ -73,8 +73,8 @@ INSTANTIATE_TEST_SUITE_P(GraphTypes, ChoosesChartByGraphType,
                                            kind_case_t{CTableReport::PIE, chart_kind_t::PIE},
                                            kind_case_t{7, chart_kind_t::NONE}));
 
-TEST(ChartSpec, NullReportHasNoChart) {
-    EXPECT_EQ(MakeChartSpec(nullptr, 600, 400).kind, chart_kind_t::NONE);
+TEST(ChartModel, NullReportHasNoChart) {
+    EXPECT_EQ(MakeChartModel(nullptr, 600, 400).kind, chart_kind_t::NONE);
 }
 
 TEST(LineSpec, SortsRowsByCalendarDayAndNamesEachDataSet) {
@@ -82,7 +82,7 @@ TEST(LineSpec, SortsRowsByCalendarDayAndNamesEachDataSet) {
                         {CTableReport::JUSTDATE, CTableReport::NUMBER, CTableReport::NUMBER},
                         {{Day(2024, 3, 2, 50000), "20", "2"}, {Day(2024, 3, 1, 3600), "10", "1"}});
     report->SetNumGraphCols(2);
-    const chart_spec_t spec = MakeChartSpec(report.get(), 800, 500);
+    const chart_model_t spec = MakeChartModel(report.get(), 800, 500);
     EXPECT_EQ(spec.title, "Daily Hits");
     EXPECT_EQ(spec.plotArea.x, 75);
     EXPECT_EQ(spec.plotArea.y, 75);
@@ -109,41 +109,41 @@ TEST(LineSpec, SortsRowsByCalendarDayAndNamesEachDataSet) {
 TEST(LineSpec, DatesAcrossNewYearCarryTheYear) {
     auto report = Table(CTableReport::LINE, {CTableReport::JUSTDATE, CTableReport::NUMBER},
                         {{Day(2023, 12, 31), "5"}, {Day(2024, 1, 1), "6"}});
-    EXPECT_EQ(MakeChartSpec(report.get(), 600, 400).xLabelFormat, "{value|mmm d, yyyy}");
+    EXPECT_EQ(MakeChartModel(report.get(), 600, 400).xLabelFormat, "{value|mmm d, yyyy}");
 }
 
 TEST(LineSpec, GraphColumnsAreLimitedToTheTable) {
     auto report = Series(CTableReport::LINE, CTableReport::NUMBER, {1, 2});
     report->SetNumGraphCols(5);
-    EXPECT_EQ(MakeChartSpec(report.get(), 600, 400).series.size(), 1u);
+    EXPECT_EQ(MakeChartModel(report.get(), 600, 400).series.size(), 1u);
     report->SetNumGraphCols(0);
-    EXPECT_EQ(MakeChartSpec(report.get(), 600, 400).series.size(), 1u);
+    EXPECT_EQ(MakeChartModel(report.get(), 600, 400).series.size(), 1u);
 }
 
 TEST(LineSpec, RowsBeyondTheXLimitFoldIntoTheLastKeptRow) {
     auto report = Series(CTableReport::AREA, CTableReport::NUMBER, {1, 2, 3, 4, 5});
     report->SetXLimit(3);
-    chart_spec_t spec = MakeChartSpec(report.get(), 600, 400);
+    chart_model_t spec = MakeChartModel(report.get(), 600, 400);
     EXPECT_EQ(spec.series[0].values, (std::vector<double>{1, 2, 12}));
     EXPECT_EQ(spec.x.size(), 3u);
     EXPECT_EQ(spec.depth, 4);
     EXPECT_FALSE(spec.legend);
     report->SetXLimit(0);  // no limit
-    EXPECT_EQ(MakeChartSpec(report.get(), 600, 400).series[0].values.size(), 5u);
+    EXPECT_EQ(MakeChartModel(report.get(), 600, 400).series[0].values.size(), 5u);
 }
 
 TEST(LineSpec, UpperBoundFollowsValuesThatPassTheBoundSoFar) {
     // 5 sets the bound to 7; 6 is not above 7, so the bound stays.
     EXPECT_EQ(
-        MakeChartSpec(Series(CTableReport::LINE, CTableReport::NUMBER, {5, 6}).get(), 600, 400)
+        MakeChartModel(Series(CTableReport::LINE, CTableReport::NUMBER, {5, 6}).get(), 600, 400)
             .yUpper,
         7);
     EXPECT_EQ(
-        MakeChartSpec(Series(CTableReport::LINE, CTableReport::NUMBER, {10, 3}).get(), 600, 400)
+        MakeChartModel(Series(CTableReport::LINE, CTableReport::NUMBER, {10, 3}).get(), 600, 400)
             .yUpper,
         12);
     EXPECT_EQ(
-        MakeChartSpec(Series(CTableReport::LINE, CTableReport::NUMBER, {0, 0}).get(), 600, 400)
+        MakeChartModel(Series(CTableReport::LINE, CTableReport::NUMBER, {0, 0}).get(), 600, 400)
             .yUpper,
         0);
 }
@@ -153,7 +153,7 @@ TEST(LineSpec, StackedAreaScaleHoldsTheStackedTotal) {
                         {CTableReport::NUMBER, CTableReport::NUMBER, CTableReport::NUMBER},
                         {{"1", "10", "30"}, {"2", "20", "5"}});
     report->SetNumGraphCols(2);
-    EXPECT_EQ(MakeChartSpec(report.get(), 600, 400).yUpper, 42);
+    EXPECT_EQ(MakeChartModel(report.get(), 600, 400).yUpper, 42);
 }
 
 struct unit_case_t {
@@ -168,8 +168,8 @@ void PrintTo(const unit_case_t& c, std::ostream* os) { *os << c.title << " for "
 class ChoosesYUnit : public ::testing::TestWithParam<unit_case_t> {};
 TEST_P(ChoosesYUnit, ByTheUpperBound) {
     const unit_case_t& c = GetParam();
-    const chart_spec_t spec =
-        MakeChartSpec(Series(CTableReport::LINE, c.type, {1, c.largest}).get(), 600, 400);
+    const chart_model_t spec =
+        MakeChartModel(Series(CTableReport::LINE, c.type, {1, c.largest}).get(), 600, 400);
     EXPECT_EQ(spec.yTitle, c.title);
     EXPECT_EQ(spec.yLabelFormat, c.format);
     EXPECT_DOUBLE_EQ(spec.series[0].values[1], c.largest / c.divisor);
@@ -194,8 +194,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(BarSpec, SideBarsShowTheFirstTwentyRowsSideways) {
     std::vector<double> ys(50, 3);
     ys[0] = 99;
-    const chart_spec_t side =
-        MakeChartSpec(Series(CTableReport::SIDEBAR, CTableReport::NUMBER, ys).get(), 600, 400);
+    const chart_model_t side =
+        MakeChartModel(Series(CTableReport::SIDEBAR, CTableReport::NUMBER, ys).get(), 600, 400);
     EXPECT_EQ(side.labels.size(), 20u);
     ASSERT_EQ(side.series.size(), 1u);
     EXPECT_EQ(side.series[0].values.size(), 20u);
@@ -206,8 +206,8 @@ TEST(BarSpec, SideBarsShowTheFirstTwentyRowsSideways) {
     EXPECT_EQ(side.plotArea.width, 325);
     EXPECT_EQ(side.plotArea.height, 250);
 
-    const chart_spec_t bars =
-        MakeChartSpec(Series(CTableReport::BAR, CTableReport::NUMBER, ys).get(), 600, 400);
+    const chart_model_t bars =
+        MakeChartModel(Series(CTableReport::BAR, CTableReport::NUMBER, ys).get(), 600, 400);
     EXPECT_EQ(bars.labels.size(), 50u);
     EXPECT_EQ(bars.depth, 4);
     EXPECT_EQ(bars.plotArea.x, 75);
@@ -220,20 +220,20 @@ TEST(BarSpec, LabelsAreFormattedAndLongOnesKeepTheirEnd) {
                         {{"12.5", "1"}, {len35, "2"}, {len36, "3"}});
     report->SetColumnType(0, CTableReport::TEXT);
     report->SetItem(0, 0, "/index.html");
-    const chart_spec_t spec = MakeChartSpec(report.get(), 600, 400);
+    const chart_model_t spec = MakeChartModel(report.get(), 600, 400);
     EXPECT_EQ(spec.labels,
               (std::vector<std::string>{"/index.html", len35, "..." + std::string(32, 'z')}));
     report->SetColumnType(0, CTableReport::PERCENTAGE);
-    EXPECT_EQ(MakeChartSpec(report.get(), 600, 400).labels[0], "0.00%");
+    EXPECT_EQ(MakeChartModel(report.get(), 600, 400).labels[0], "0.00%");
 }
 
 TEST(BarSpec, AxisTitlesOnlyWithAReportName) {
     auto named = Series(CTableReport::BAR, CTableReport::NUMBER, {1});
-    EXPECT_EQ(MakeChartSpec(named.get(), 600, 400).xTitle, "Day");
+    EXPECT_EQ(MakeChartModel(named.get(), 600, 400).xTitle, "Day");
     auto unnamed =
         Table(CTableReport::BAR, {CTableReport::TEXT, CTableReport::NUMBER}, {{"a", "1"}}, "");
-    EXPECT_EQ(MakeChartSpec(unnamed.get(), 600, 400).xTitle, "");
-    EXPECT_EQ(MakeChartSpec(unnamed.get(), 600, 400).yTitle, "");
+    EXPECT_EQ(MakeChartModel(unnamed.get(), 600, 400).xTitle, "");
+    EXPECT_EQ(MakeChartModel(unnamed.get(), 600, 400).yTitle, "");
 }
 
 TEST(ShortenBarLabel, NeverCutsIntoAUtf8Character) {
@@ -254,7 +254,7 @@ std::unique_ptr<CTableReport> PieTable(size_t rows, std::int64_t zeroFrom = -1) 
 }
 
 TEST(PieSpec, TwelveRowsFoldIntoSevenAndTheRest) {
-    const chart_spec_t spec = MakeChartSpec(PieTable(12).get(), 600, 400);
+    const chart_model_t spec = MakeChartModel(PieTable(12).get(), 600, 400);
     ASSERT_EQ(spec.sectors.size(), 8u);
     EXPECT_EQ(spec.sectors[0].label, "item11 (12.00%)");
     EXPECT_EQ(spec.sectors[0].value, 12);
@@ -267,24 +267,24 @@ TEST(PieSpec, TwelveRowsFoldIntoSevenAndTheRest) {
 }
 
 TEST(PieSpec, EightRowsAllShowLargestFirst) {
-    const chart_spec_t spec = MakeChartSpec(PieTable(8).get(), 600, 400);
+    const chart_model_t spec = MakeChartModel(PieTable(8).get(), 600, 400);
     ASSERT_EQ(spec.sectors.size(), 8u);
     EXPECT_EQ(spec.sectors.front().value, 8);
     EXPECT_EQ(spec.sectors.back().value, 1);
 }
 
 TEST(PieSpec, ZeroValuesNeverAppearNorCountTowardsFolding) {
-    const chart_spec_t spec = MakeChartSpec(PieTable(12, 5).get(), 600, 400);
+    const chart_model_t spec = MakeChartModel(PieTable(12, 5).get(), 600, 400);
     ASSERT_EQ(spec.sectors.size(), 5u);
     for (const pie_sector_t& s : spec.sectors) EXPECT_GT(s.value, 0);
 }
 
 TEST(PieSpec, RadiusLeavesRoomForLabels) {
-    const chart_spec_t spec = MakeChartSpec(PieTable(3).get(), 600, 400);
+    const chart_model_t spec = MakeChartModel(PieTable(3).get(), 600, 400);
     EXPECT_EQ(spec.pieRadius, 100);
     EXPECT_EQ(spec.pieX, 300);
     EXPECT_EQ(spec.pieY, 200);
-    EXPECT_EQ(MakeChartSpec(PieTable(3).get(), 150, 150).pieRadius, 10);
+    EXPECT_EQ(MakeChartModel(PieTable(3).get(), 150, 150).pieRadius, 10);
 }
 
 TEST(GraphicsServerGraph, LightensEachChannelToAFifthOfItsDistanceFromWhite) {
@@ -306,10 +306,10 @@ TEST(GraphicsServerGraph, FormatsIntervalsWithinAYear) {
 
 namespace {
 
-TEST(ChartSpec, DamagedNumbersCountAsZero) {
+TEST(ChartModel, DamagedNumbersCountAsZero) {
     auto report = Table(CTableReport::LINE, {CTableReport::NUMBER, CTableReport::NUMBER},
                         {{"1", "inf"}, {"nan", "5"}, {"x", "-inf"}});
-    const chart_spec_t spec = MakeChartSpec(report.get(), 600, 400);
+    const chart_model_t spec = MakeChartModel(report.get(), 600, 400);
     EXPECT_EQ(spec.yUpper, 7);
     for (double v : spec.series[0].values) EXPECT_TRUE(std::isfinite(v));
     EXPECT_NE(BuildChart(spec), nullptr);

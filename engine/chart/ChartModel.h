@@ -37,7 +37,7 @@ struct pie_sector_t {
     plot::color_t color = 0;
 };
 
-struct chart_spec_t {
+struct chart_model_t {
     chart_kind_t kind = chart_kind_t::NONE;
     int width = 0, height = 0;
     std::string title;
@@ -65,10 +65,10 @@ struct chart_spec_t {
 
 // The chart of `report` at the given size; kind NONE for a null report or a graph type
 // without a chart.
-chart_spec_t MakeChartSpec(const CTableReport* report, int width, int height);
+chart_model_t MakeChartModel(const CTableReport* report, int width, int height);
 
 // The drawable chart of a spec; null for kind NONE.
-std::unique_ptr<plot::CChart> BuildChart(const chart_spec_t& spec);
+std::unique_ptr<plot::CChart> BuildChart(const chart_model_t& spec);
 
 // A bar label of 36 or more bytes becomes "..." and its last 32 bytes (never starting inside
 // a UTF-8 character).
