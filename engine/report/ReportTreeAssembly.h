@@ -1,0 +1,30 @@
+#pragma once
+
+#include <ctime>
+#include <string>
+
+#include "engine/EngineApi.h"
+
+class CProjectInformation;
+class CReportTree;
+struct analysis_context_t;
+struct report_sources_t;
+
+// The text of the error added when a project names a session cookie and no hit carried one.
+LOGVANE_ENGINE_API extern const char* const kNoCookieDataError;
+
+// Adds every report of the catalogue to the empty `tree`, in tree order, with the folders and
+// their descriptions.
+LOGVANE_ENGINE_API void BuildReportTree(const report_sources_t& sources, CReportTree& tree);
+
+// Report tree assembly of one run: the project description (created `now`), the cookie
+// warning when `cookieData` is 0 although the project names a cookie, the tree, the save to
+// `output` with `save`, and the export step when the project asks for one. False when the
+// report file could not be written (an error is then in the progress record).
+LOGVANE_ENGINE_API bool AssembleReportTree(const CProjectInformation& project,
+                                           const report_sources_t& sources, int cookieData,
+                                           const std::string& output, bool save, std::time_t now);
+
+// The driver's report phase: assembles the tree from the run's tables and options.
+LOGVANE_ENGINE_API void AssembleRunReportTree(analysis_context_t& context,
+                                              const std::string& output, bool save);
