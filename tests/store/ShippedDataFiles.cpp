@@ -284,9 +284,14 @@ TEST(ShippedSettings, GivesExactlyTheDocumentedDefaults) {
     // The file names no project folder, so every user gets one in their own documents folder.
     EXPECT_EQ(s.GetProjectFolder(), UrlAddLocalFile(GetHomeDir(), "Logvane Projects"));
 
+    // Field by field the same as a missing file, which takes every default: both save alike.
     CSettings missing;
     missing.LoadXML((home.path() / "no-such-settings.xml").c_str());
-    EXPECT_EQ(s.GetProjectFolder(), missing.GetProjectFolder());
+    const std::string shippedCopy = (home.path() / "shipped.xml").string();
+    const std::string defaultsCopy = (home.path() / "defaults.xml").string();
+    ASSERT_TRUE(s.SaveXML(shippedCopy.c_str()));
+    ASSERT_TRUE(missing.SaveXML(defaultsCopy.c_str()));
+    EXPECT_EQ(ReadFile(shippedCopy), ReadFile(defaultsCopy));
 }
 
 // The reader scans forward, so an element out of order would silently read as its default.
