@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "engine/api/LogvaneEngine.h"
+#include "engine/hit/HitPhases.h"
 #include "engine/report/AccessReports.h"
 #include "engine/report/GeneralStatistics.h"
 #include "engine/report/HyperlinkTreeBuilder.h"
@@ -182,7 +183,8 @@ bool AssembleReportTree(const CProjectInformation& project, const report_sources
     return saved;
 }
 
-void AssembleRunReportTree(analysis_context_t& context, const std::string& output, bool save) {
+void AssembleRunReportTree(analysis_context_t& context, const std::string& output, bool save,
+                           CHitRunState* hits, const report_host_names_factory_t& hostNames) {
     report_sources_t sources;
     sources.tables = context.tables;
     sources.siteDomain = context.snapshot.siteDomain;
@@ -190,6 +192,25 @@ void AssembleRunReportTree(analysis_context_t& context, const std::string& outpu
     sources.lookups = context.snapshot.lookups;
     sources.fullLookups = context.snapshot.fullLookups;
     sources.startTime = context.snapshot.startTime;
+    if (hits) {
+        sources.browsers = hits->browsers.get();
+        sources.oses = hits->oses.get();
+        sources.spiders = hits->spiders.get();
+        sources.suffixes = &hits->suffixes;
+        if (hits->sessions) sources.hyperlinks = &hits->sessions->GetHyperlinks();
+    }
+    std::unique_ptr<CReportHostNames> names;
+    if (hostNames && sources.lookups && !sources.fullLookups) names = hostNames(context);
+    sources.hostNames = names.get();
     AssembleReportTree(context.project, sources, context.cookieData, output, save,
                        std::time(nullptr));
+}
+
+void InstallReportBuilding(analysis_phases_t& phases, CHitRunState& hits,
+                           report_host_names_factory_t hostNames) {
+    phases.assembleReportTree = [state = &hits, names = std::move(hostNames)](
+                                    analysis_context_t& context, const std::string& output,
+                                    bool save) {
+        AssembleRunReportTree(context, output, save, state, names);
+    };
 }
