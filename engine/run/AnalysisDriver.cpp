@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <filesystem>
 #include <unordered_set>
 
 #include "engine/run/CaseTables.h"
@@ -44,6 +45,23 @@ std::vector<std::string> EntryFiles(const CLogfileInformation& entry,
     return files;
 }
 
+// Removes the run's scratch copies whichever way the driver returns.
+class CScratchCleanup {
+public:
+    explicit CScratchCleanup(const std::vector<std::string>& folders) : m_folders(folders) {}
+    ~CScratchCleanup() {
+        for (const std::string& folder : m_folders) {
+            std::error_code ec;
+            std::filesystem::remove_all(folder, ec);
+        }
+    }
+    CScratchCleanup(const CScratchCleanup&) = delete;
+    CScratchCleanup& operator=(const CScratchCleanup&) = delete;
+
+private:
+    const std::vector<std::string>& m_folders;
+};
+
 void AppendUnique(std::vector<std::string>& files, std::unordered_set<std::string>& seen,
                   std::vector<std::string>&& more) {
     for (std::string& file : more)
@@ -70,6 +88,8 @@ bool CollectLogFiles(const CProjectInformation& project, const analysis_phases_t
         AppendUnique(result.files, seen, std::move(prepared.files));
         result.fileCount += prepared.fileCount;
         result.parseTotal += prepared.byteTotal;
+        result.scratchFolders.insert(result.scratchFolders.end(), prepared.scratchFolders.begin(),
+                                     prepared.scratchFolders.end());
         const int type = static_cast<int>(entry.GetLogfileType());
         result.logType = i == 0 || type == result.logType ? type : SCAN_LOG_AUTO;
         // Once AUTO, later entries cannot agree with it again unless they name AUTO themselves.
@@ -185,6 +205,7 @@ bool CAnalysisRun::Drive() {
     PrepareAnalysis();
 
     run_files_t files;
+    const CScratchCleanup cleanup(files.scratchFolders);
     if (!CollectLogFiles(m_context.project, m_phases, files)) return false;
     if (files.files.empty()) {
         CProgress::AddError("No files matched the paths you specified.",

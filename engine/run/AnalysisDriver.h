@@ -16,6 +16,7 @@ struct run_files_t {
     std::uint64_t fileCount = 0;
     std::uint64_t parseTotal = 0;  // bytes to parse, after decompression
     int logType = SCAN_LOG_AUTO;   // the entries' common logfiletype_t, AUTO when they differ
+    std::vector<std::string> scratchFolders;  // decompressed copies to remove after parsing
 };
 
 // Expands, fetches and decompresses the files of every log file entry in project order.

@@ -138,6 +138,25 @@ std::string KeepLocal(CTempBeside& temp, const std::string& target) {
     return {};
 }
 
+// For a source whose folder cannot be written (rotated logs under /var/log): a fresh folder of
+// the system's temporary folder holds the copy under the target's name.
+std::string DecompressToScratch(const std::string& source, const std::string& target,
+                                std::string& scratchFolder) {
+    std::string folder = (fs::temp_directory_path() / "logvane-gz-XXXXXX").string();
+    if (!mkdtemp(folder.data())) return {};
+    const std::string path = folder + "/" + FileName(target);
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    bool ok = fd >= 0 && Inflate(source, fd);
+    if (fd >= 0 && close(fd) != 0) ok = false;
+    if (!ok) {
+        std::error_code ec;
+        fs::remove_all(folder, ec);
+        return {};
+    }
+    scratchFolder = folder;
+    return path;
+}
+
 }  // namespace
 
 bool IsCompressedPath(const std::string& path) { return FindLastGz(path) != std::string::npos; }
@@ -147,11 +166,15 @@ std::string DecompressedPath(const std::string& source) {
     return at == std::string::npos ? source : source.substr(0, at);
 }
 
-std::string DecompressFile(const std::string& source, bool isLocal) {
+std::string DecompressFile(const std::string& source, bool isLocal, std::string* scratchFolder) {
     std::string target = DecompressedPath(source);
     if (target.empty() || target.back() == '/') target += "log";
     CTempBeside temp(target);
-    if (temp.fd() < 0) return {};
+    if (temp.fd() < 0) {
+        const bool unwritable = errno == EACCES || errno == EROFS || errno == EPERM;
+        return unwritable && scratchFolder ? DecompressToScratch(source, target, *scratchFolder)
+                                           : std::string();
+    }
     if (!Inflate(source, temp.fd()) || !temp.Close()) return {};
     if (!isLocal) return temp.RenameTo(target) ? target : std::string();
     return KeepLocal(temp, target);
@@ -170,7 +193,9 @@ void PreprocessFiles(const std::vector<std::string>& files, bool isLocal,
             ++done;
             CProgress::SetText(PROGRESS_DECOMPRESSING, "Decompressing " + FileName(file) + "...");
             CProgress::SetPercentageDone(100 * done / compressed);
-            parsed = DecompressFile(file, isLocal);
+            std::string scratch;
+            parsed = DecompressFile(file, isLocal, &scratch);
+            if (!scratch.empty()) result.scratchFolders.push_back(scratch);
             if (parsed.empty()) {
                 if (!CProgress::ShouldCancel())
                     CProgress::AddError(

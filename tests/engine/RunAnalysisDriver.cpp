@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -338,6 +341,24 @@ TEST_F(DriverTest, SecondRunStartsFromFreshTables) {
     ASSERT_TRUE(Drive());
     EXPECT_EQ(state.tables->counters.totalHits, 1u);
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "release"), 2);
+}
+
+TEST_F(DriverTest, ScratchCopiesAreRemovedAfterTheRun) {
+    if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+    namespace fs = std::filesystem;
+    fs::create_directory(dir.file("ro"));
+    gzFile out = gzopen(dir.file("ro/access.log.1.gz").c_str(), "wb");
+    ASSERT_NE(out, nullptr);
+    gzwrite(out, kLine.data(), static_cast<unsigned>(kLine.size()));
+    gzclose(out);
+    fs::permissions(dir.file("ro"), fs::perms::owner_read | fs::perms::owner_exec);
+    AddLocalEntry({dir.file("ro")});
+    const bool ok = Drive();
+    fs::permissions(dir.file("ro"), fs::perms::owner_all);
+    ASSERT_TRUE(ok);
+    ASSERT_EQ(scanned.size(), 1u);
+    EXPECT_EQ(fs::path(scanned[0].path).filename(), "access.log.1");
+    EXPECT_FALSE(fs::exists(fs::path(scanned[0].path).parent_path()));
 }
 
 TEST_F(DriverTest, StartAnalysisReportsAProjectThatCannotBeLoaded) {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <filesystem>
@@ -147,6 +148,35 @@ TEST_F(PreprocessTest, LargeFileSurvivesManyBlocks) {
     ASSERT_EQ(r.files.size(), 1u);
     EXPECT_EQ(ReadFile(r.files[0]), big);
     EXPECT_EQ(r.byteTotal, big.size());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(PreprocessTest, ReadOnlyFolderDecompressesIntoAScratchFolder) {
+    if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+    const std::string gz = dir.file("ro/access.log.2.gz");
+    fs::create_directory(dir.file("ro"));
+    WriteGzip(gz, kLog);
+    fs::permissions(dir.file("ro"), fs::perms::owner_read | fs::perms::owner_exec);
+    const preprocess_result_t r = Run({gz});
+    fs::permissions(dir.file("ro"), fs::perms::owner_all);
+    ASSERT_EQ(r.files.size(), 1u);
+    ASSERT_EQ(r.scratchFolders.size(), 1u);
+    EXPECT_EQ(r.files[0], r.scratchFolders[0] + "/access.log.2");
+    EXPECT_EQ(ReadFile(r.files[0]), kLog);
+    fs::remove_all(r.scratchFolders[0]);
+}
+
+TEST_F(PreprocessTest, ScratchFolderIsOnlyUsedWhenAsked) {
+    if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+    fs::create_directory(dir.file("ro"));
+    WriteGzip(dir.file("ro/a.log.gz"), kLog);
+    fs::permissions(dir.file("ro"), fs::perms::owner_read | fs::perms::owner_exec);
+    const std::string copy = DecompressFile(dir.file("ro/a.log.gz"), true);
+    fs::permissions(dir.file("ro"), fs::perms::owner_all);
+    EXPECT_EQ(copy, "");
 }
 
 }  // namespace
