@@ -44,9 +44,10 @@ bool CStringPool::AddChunk(size_t minimum) {
     return true;
 }
 
+// Parsing ends at the first refusal; later refusals of the same run (before the parse loop
+// sees the flag, which each run clears at its start) add no further message.
 void CStringPool::ReportFailure() {
-    if (m_failed) return;
-    m_failed = true;
+    if (ParseShouldEnd()) return;
     ParseSetCancel(1);
     ProgressAddError("Memory Limit reached.", "");
 }

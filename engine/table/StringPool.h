@@ -19,8 +19,9 @@ public:
     CStringPool(const CStringPool&) = delete;
     CStringPool& operator=(const CStringPool&) = delete;
 
-    // `bytes` of memory aligned to 8, or null when the system (or the limit) refuses: the
-    // first refusal ends parsing (ParseSetCancel) and reports "Memory Limit reached.".
+    // `bytes` of memory aligned to 8, or null when the system (or the limit) refuses: a
+    // refusal ends parsing (ParseSetCancel) and reports "Memory Limit reached." unless
+    // parsing was already told to end.
     void* Alloc(size_t bytes);
     // A zero-terminated copy of `length` bytes, or null as for Alloc.
     char* Copy(const char* text, size_t length);
@@ -45,7 +46,6 @@ private:
     size_t m_reserved = 0;
     size_t m_chunkSize;
     size_t m_limit;
-    bool m_failed = false;
 };
 
 // The engine's one pool, from LogvaneInitialize to LogvaneKill.

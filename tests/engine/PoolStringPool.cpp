@@ -82,3 +82,17 @@ TEST_F(StringPoolTest, EnginePoolExistsOnlyBetweenCreateAndDestroy) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(StringPoolTest, RefusalInALaterRunEndsThatRunToo) {
+    CStringPool pool(64, 64);
+    EXPECT_EQ(pool.Alloc(100), nullptr);
+    CProgress::SetParseEnd(false);  // what the driver does at the start of each run
+    CProgress::ClearErrors();
+    EXPECT_EQ(pool.Alloc(100), nullptr);
+    EXPECT_EQ(ParseShouldEnd(), 1);
+    EXPECT_NE(CProgress::GetXML().find("Memory Limit reached."), std::string::npos);
+}
+
+}  // namespace
