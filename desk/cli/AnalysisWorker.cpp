@@ -4,6 +4,10 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <exception>
+#include <new>
+
 #include "engine/api/LogvaneEngine.h"
 #include "store/settings/SettingsFolder.h"
 #include "utility/Progress.h"
@@ -17,10 +21,19 @@ bool RunAnalysisWorker(const analysis_thread_param_t& param, const std::function
     const std::string spider = GetSettingsFile("spider");
     const std::string browser = GetSettingsFile("browser");
     const std::string os = GetSettingsFile("os");
-    const bool ok = LogvaneStartAnalysis(
-        param.projectPath.c_str(), os.c_str(), browser.c_str(), spider.c_str(),
-        searchEngines.c_str(), globalFilters.c_str(), fileTypes.c_str(), suffixData.c_str(),
-        param.outputPath.c_str(), settings.c_str(), param.save);
+    bool ok = false;
+    // A run too large for memory must end as a failed run with its message, not take the
+    // program down with the poller still waiting.
+    try {
+        ok = LogvaneStartAnalysis(param.projectPath.c_str(), os.c_str(), browser.c_str(),
+                                  spider.c_str(), searchEngines.c_str(), globalFilters.c_str(),
+                                  fileTypes.c_str(), suffixData.c_str(), param.outputPath.c_str(),
+                                  settings.c_str(), param.save);
+    } catch (const std::bad_alloc&) {
+        CProgress::AddError("Memory Limit reached.", "");
+    } catch (const std::exception& e) {
+        CProgress::AddError(std::string("The analysis stopped: ") + e.what(), "");
+    }
     CProgress::SetCancel();
     if (done) done();
     return ok;
