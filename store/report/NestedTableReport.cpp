@@ -33,14 +33,37 @@ bool CNestedTableReport::InNested(int row, int nestedRow, int col) const {
            col >= 0 && static_cast<unsigned long>(col) < GetNumColumns();
 }
 
-void CNestedTableReport::AllocateNestedTable(int row, int count) {
+std::string* CNestedTableReport::NestedCellForWrite(int row, int nestedRow, int col) {
+    if (!InNested(row, nestedRow, col)) return nullptr;
+    NestedTable& table = m_nested[std::size_t(row)];
+    if (std::size_t(nestedRow) >= table.items.size())
+        table.items.resize(std::size_t(nestedRow) + 1);
+    std::vector<std::string>& cells = table.items[std::size_t(nestedRow)];
+    if (std::size_t(col) >= cells.size()) cells.resize(std::size_t(col) + 1);
+    return &cells[std::size_t(col)];
+}
+
+bool CNestedTableReport::NestedHasRealUrls(const NestedTable& table, int col) const {
+    return col >= 0 && std::size_t(col) < table.hasRealUrls.size() &&
+           table.hasRealUrls[std::size_t(col)] && GetColumnType(std::size_t(col)) == URL;
+}
+
+void CNestedTableReport::SizeNestedTable(int row, int count) {
     if (row < 0 || static_cast<unsigned long>(row) >= GetNumRows()) return;
     if (m_nested.size() <= std::size_t(row)) m_nested.resize(std::size_t(row) + 1);
     NestedTable& table = m_nested[std::size_t(row)];
     table = NestedTable();
     table.rows = count > 0 ? static_cast<unsigned long>(count) : 0;
-    table.items.resize(std::size_t(table.rows) * GetNumColumns());
-    table.realUrls.resize(GetNumColumns());
+}
+
+void CNestedTableReport::AllocateNestedTable(int row, int count) {
+    SizeNestedTable(row, count);
+    const NestedTable* table = Nested(row);
+    if (!table || std::uint64_t(table->rows) * GetNumColumns() > kTrustedCells) return;
+    // Producers fill every cell; give them the whole table at once.
+    NestedTable& filled = m_nested[std::size_t(row)];
+    filled.items.resize(filled.rows);
+    for (std::vector<std::string>& cells : filled.items) cells.resize(GetNumColumns());
 }
 
 int CNestedTableReport::GetNestedRows(int row) const {
@@ -49,9 +72,7 @@ int CNestedTableReport::GetNestedRows(int row) const {
 }
 
 void CNestedTableReport::SetNestedTableItem(int row, int nestedRow, int col, const char* text) {
-    if (!InNested(row, nestedRow, col)) return;
-    m_nested[std::size_t(row)].items[std::size_t(nestedRow) * GetNumColumns() + std::size_t(col)] =
-        text ? text : "";
+    if (std::string* cell = NestedCellForWrite(row, nestedRow, col)) *cell = text ? text : "";
 }
 
 void CNestedTableReport::SetNestedTableItem(int row, int nestedRow, int col, std::int64_t value) {
@@ -68,23 +89,32 @@ void CNestedTableReport::SetNestedTableItem(int row, int nestedRow, int col, std
 
 const std::string& CNestedTableReport::GetNestedTableItem(int row, int nestedRow, int col) const {
     if (!InNested(row, nestedRow, col)) return kEmpty;
-    return m_nested[std::size_t(row)]
-        .items[std::size_t(nestedRow) * GetNumColumns() + std::size_t(col)];
+    const NestedTable& table = m_nested[std::size_t(row)];
+    if (std::size_t(nestedRow) >= table.items.size()) return kEmpty;
+    const std::vector<std::string>& cells = table.items[std::size_t(nestedRow)];
+    return std::size_t(col) < cells.size() ? cells[std::size_t(col)] : kEmpty;
 }
 
 void CNestedTableReport::SetNestedRealUrl(int row, int nestedRow, int col, const char* url) {
     if (!InNested(row, nestedRow, col) || GetColumnType(std::size_t(col)) != URL) return;
     NestedTable& table = m_nested[std::size_t(row)];
+    if (table.hasRealUrls.size() <= std::size_t(col)) {
+        table.hasRealUrls.resize(std::size_t(col) + 1);
+        table.realUrls.resize(std::size_t(col) + 1);
+    }
+    table.hasRealUrls[std::size_t(col)] = 1;
     std::vector<std::string>& urls = table.realUrls[std::size_t(col)];
-    if (urls.empty()) urls.resize(table.rows);
+    if (urls.size() <= std::size_t(nestedRow)) urls.resize(std::size_t(nestedRow) + 1);
     urls[std::size_t(nestedRow)] = url ? url : "";
 }
 
 const std::string& CNestedTableReport::GetNestedRealURL(int row, int nestedRow, int col) const {
-    if (InNested(row, nestedRow, col) && GetColumnType(std::size_t(col)) == URL) {
-        const std::vector<std::string>& urls =
-            m_nested[std::size_t(row)].realUrls[std::size_t(col)];
-        if (!urls.empty()) return urls[std::size_t(nestedRow)];
+    if (InNested(row, nestedRow, col)) {
+        const NestedTable& table = m_nested[std::size_t(row)];
+        if (NestedHasRealUrls(table, col)) {
+            const std::vector<std::string>& urls = table.realUrls[std::size_t(col)];
+            return std::size_t(nestedRow) < urls.size() ? urls[std::size_t(nestedRow)] : kEmpty;
+        }
     }
     return GetNestedTableItem(row, nestedRow, col);
 }
@@ -100,17 +130,17 @@ void CNestedTableReport::SwapRows(unsigned long row1, unsigned long row2) {
 std::string CNestedTableReport::WriteToNestedCSV(unsigned long row,
                                                  const std::string& label) const {
     std::string csv;
-    const NestedTable* table = Nested(static_cast<int>(std::min<unsigned long>(row, 0x7FFFFFFF)));
-    if (!table) return csv;
-    const unsigned long cols = GetNumColumns();
-    for (unsigned long nestedRow = 0; nestedRow < table->rows; ++nestedRow) {
+    const int outer = static_cast<int>(std::min<unsigned long>(row, 0x7FFFFFFF));
+    const int rows = GetNestedRows(outer);
+    const int cols = static_cast<int>(std::min<unsigned long>(GetNumColumns(), 0x7FFFFFFF));
+    for (int nestedRow = 0; nestedRow < rows; ++nestedRow) {
         AppendCsvField(csv, label);
         csv += ',';
-        for (unsigned long col = 0; col < cols; ++col) {
+        for (int col = 0; col < cols; ++col) {
             if (col) csv += ',';
             // Items are held escaped; a spreadsheet should see the text itself.
-            AppendCsvField(csv, CFormat::unhtmlescape(
-                                    table->items[std::size_t(nestedRow) * cols + col].c_str()));
+            AppendCsvField(
+                csv, CFormat::unhtmlescape(GetNestedTableItem(outer, nestedRow, col).c_str()));
         }
         csv += "\r\n";
     }
@@ -118,23 +148,22 @@ std::string CNestedTableReport::WriteToNestedCSV(unsigned long row,
 }
 
 void CNestedTableReport::SaveNestedXML(CMarkup& markup, unsigned long row) {
-    const NestedTable* table = Nested(static_cast<int>(std::min<unsigned long>(row, 0x7FFFFFFF)));
-    const unsigned long rows = table ? table->rows : 0;
-    const unsigned long cols = GetNumColumns();
+    const int outer = static_cast<int>(std::min<unsigned long>(row, 0x7FFFFFFF));
+    const NestedTable* table = Nested(outer);
+    const int rows = GetNestedRows(outer);
+    const int cols = static_cast<int>(std::min<unsigned long>(GetNumColumns(), 0x7FFFFFFF));
     markup.AddChildElem("NESTED");
     markup.SetChildAttrib("NumRows", std::to_string(rows));
     if (!rows) return;
     markup.IntoElem();
-    for (unsigned long nestedRow = 0; nestedRow < rows; ++nestedRow) {
+    for (int nestedRow = 0; nestedRow < rows; ++nestedRow) {
         markup.AddChildElem("ROW");
         markup.IntoElem();
-        for (unsigned long col = 0; col < cols; ++col) {
+        for (int col = 0; col < cols; ++col) {
             markup.AddChildElem(
-                "COL",
-                CFormat::htmlescape(table->items[std::size_t(nestedRow) * cols + col].c_str()));
-            const std::vector<std::string>& urls = table->realUrls[col];
-            if (GetColumnType(col) == URL && !urls.empty())
-                markup.SetChildAttrib("RealURL", urls[nestedRow]);
+                "COL", CFormat::htmlescape(GetNestedTableItem(outer, nestedRow, col).c_str()));
+            if (NestedHasRealUrls(*table, col))
+                markup.SetChildAttrib("RealURL", GetNestedRealURL(outer, nestedRow, col));
         }
         markup.OutOfElem();
     }
@@ -142,7 +171,8 @@ void CNestedTableReport::SaveNestedXML(CMarkup& markup, unsigned long row) {
 }
 
 void CNestedTableReport::LoadNestedXML(CMarkup& markup, unsigned long row) {
-    if (row >= GetNumRows()) return;
+    if (row >= GetNumRows() || row > 0x7FFFFFFF) return;
+    const int outer = static_cast<int>(row);
     std::int64_t declared = report_text::ParseInt64(markup.GetAttrib("NumRows"));
     declared = std::clamp<std::int64_t>(declared, 0, 0x7FFFFFFF);
     if (std::uint64_t(declared) * std::max<unsigned long>(GetNumColumns(), 1) > kTrustedCells) {
@@ -151,24 +181,17 @@ void CNestedTableReport::LoadNestedXML(CMarkup& markup, unsigned long row) {
         markup.ResetChildPos();
         declared = std::min(declared, present);
     }
-    AllocateNestedTable(static_cast<int>(row), static_cast<int>(declared));
-    NestedTable& table = m_nested[row];
+    SizeNestedTable(outer, static_cast<int>(declared));
+    const int cols = static_cast<int>(std::min<unsigned long>(GetNumColumns(), 0x7FFFFFFF));
     markup.IntoElem();
-    for (unsigned long nestedRow = 0; nestedRow < table.rows && markup.FindElem("ROW"); ++nestedRow)
-        ReadNestedRow(markup, table, nestedRow);
-    markup.OutOfElem();
-}
-
-void CNestedTableReport::ReadNestedRow(CMarkup& markup, NestedTable& table,
-                                       unsigned long nestedRow) {
-    const unsigned long cols = GetNumColumns();
-    for (unsigned long col = 0; col < cols && markup.FindChildElem("COL"); ++col) {
-        table.items[std::size_t(nestedRow) * cols + col] =
-            CFormat::unhtmlescape(markup.GetChildData().c_str());
-        if (GetColumnType(col) != URL) continue;
-        const std::string url = markup.GetChildAttrib("RealURL");
-        if (url.empty()) continue;
-        if (table.realUrls[col].empty()) table.realUrls[col].resize(table.rows);
-        table.realUrls[col][nestedRow] = url;
+    for (int nestedRow = 0; nestedRow < declared && markup.FindElem("ROW"); ++nestedRow) {
+        for (int col = 0; col < cols && markup.FindChildElem("COL"); ++col) {
+            SetNestedTableItem(outer, nestedRow, col,
+                               CFormat::unhtmlescape(markup.GetChildData().c_str()).c_str());
+            if (GetColumnType(std::size_t(col)) != URL) continue;
+            const std::string url = markup.GetChildAttrib("RealURL");
+            if (!url.empty()) SetNestedRealUrl(outer, nestedRow, col, url.c_str());
+        }
     }
+    markup.OutOfElem();
 }

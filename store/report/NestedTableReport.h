@@ -46,15 +46,20 @@ public:
     const std::string& GetNestedRealURL(int row, int nestedRow, int col) const;
 
 private:
+    // Rows and URL lists are stored as they are written, up to the declared row count.
     struct NestedTable {
-        unsigned long rows = 0;
-        std::vector<std::string> items;                  // row-major, rows * columns
-        std::vector<std::vector<std::string>> realUrls;  // per column; empty: no list
+        unsigned long rows = 0;                          // declared
+        std::vector<std::vector<std::string>> items;     // stored rows, each its leading cells
+        std::vector<std::vector<std::string>> realUrls;  // per column, per row
+        std::vector<char> hasRealUrls;                   // per column
     };
 
     const NestedTable* Nested(int row) const;
     bool InNested(int row, int nestedRow, int col) const;
-    void ReadNestedRow(CMarkup& markup, NestedTable& table, unsigned long nestedRow);
+    std::string* NestedCellForWrite(int row, int nestedRow, int col);
+    bool NestedHasRealUrls(const NestedTable& table, int col) const;
+    // Declares the nested table of `row` without storing its rows.
+    void SizeNestedTable(int row, int count);
 
     std::vector<NestedTable> m_nested;  // per outer row, grown on first use
 };

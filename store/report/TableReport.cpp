@@ -1,5 +1,6 @@
 #include "store/report/TableReport.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -20,7 +21,8 @@ constexpr const char* kColumnTypeNames[] = {"NUMBER",   "PERCENTAGE", "BANDWIDTH
 constexpr const char* kGraphTypeNames[] = {"AREA", "BAR", "PIE", "LINE", "SIDEBAR"};
 
 // A file may declare any size; beyond this many cells the declared size is trusted only as
-// far as elements are present, so a damaged count cannot demand gigabytes of empty cells.
+// far as elements are present, so a damaged count does not present billions of empty rows.
+// (Cells are stored as they are written, so missing ones cost no memory either way.)
 constexpr std::uint64_t kTrustedCells = 4u << 20;
 
 std::string Escape(const std::string& text) { return CFormat::htmlescape(text.c_str()); }
@@ -73,34 +75,47 @@ void TrustedSize(CMarkup& markup, unsigned long& rows, unsigned long& cols) {
 
 void CTableReport::Clear() {
     m_numRows = m_numCols = 0;
-    std::vector<std::string>().swap(m_items);
-    m_altSort.clear();
-    m_altSortValues.clear();
-    m_colTypes.clear();
-    m_colTitles.clear();
-    m_realUrls.clear();
+    std::vector<std::vector<std::string>>().swap(m_rows);
+    std::vector<Column>().swap(m_columns);
+}
+
+void CTableReport::SetSize(unsigned long columns, unsigned long rows, int defaultSortColumn) {
+    Clear();
+    m_defaultSortColumn = defaultSortColumn;
+    m_numRows = rows;
+    m_numCols = columns;
 }
 
 void CTableReport::AllocateChart(unsigned long columns, unsigned long rows, int defaultSortColumn) {
-    Clear();
-    m_defaultSortColumn = defaultSortColumn;
-    if (columns && rows > std::numeric_limits<std::size_t>::max() / 64 / columns) return;
-    m_numRows = rows;
-    m_numCols = columns;
-    m_items.resize(std::size_t(rows) * columns);
-    m_altSort.assign(columns, 0);
-    m_altSortValues.resize(columns);
-    m_colTypes.assign(columns, NUMBER);
-    m_colTitles.resize(columns);
-    m_realUrls.resize(columns);
+    SetSize(columns, rows, defaultSortColumn);
+    // Producers fill every cell; give them the whole grid at once.
+    if (std::uint64_t(rows) * columns > kTrustedCells) return;
+    m_columns.resize(columns);
+    m_rows.resize(rows);
+    for (std::vector<std::string>& row : m_rows) row.resize(columns);
+}
+
+std::string* CTableReport::CellForWrite(unsigned long row, unsigned long col) {
+    if (!InRange(row, col)) return nullptr;
+    if (row >= m_rows.size()) m_rows.resize(row + 1);
+    std::vector<std::string>& cells = m_rows[row];
+    if (cells.empty()) cells.reserve(std::min<unsigned long>(m_numCols, 8));
+    if (col >= cells.size()) cells.resize(col + 1);
+    return &cells[col];
+}
+
+CTableReport::Column* CTableReport::ColumnForWrite(unsigned long col) {
+    if (col >= m_numCols) return nullptr;
+    if (col >= m_columns.size()) m_columns.resize(col + 1);
+    return &m_columns[col];
 }
 
 void CTableReport::SetItem(unsigned long row, unsigned long col, const char* text) {
-    if (InRange(row, col)) m_items[std::size_t(row) * m_numCols + col] = text ? text : "";
+    if (std::string* cell = CellForWrite(row, col)) *cell = text ? text : "";
 }
 
 void CTableReport::SetItem(unsigned long row, unsigned long col, const std::string& text) {
-    if (InRange(row, col)) m_items[std::size_t(row) * m_numCols + col] = text;
+    if (std::string* cell = CellForWrite(row, col)) *cell = text;
 }
 
 void CTableReport::SetItem(unsigned long row, unsigned long col, std::int64_t value) {
@@ -142,7 +157,8 @@ void CTableReport::SetItemPercentage(unsigned long row, unsigned long col, std::
 }
 
 const std::string& CTableReport::GetItem(unsigned long row, unsigned long col) const {
-    return InRange(row, col) ? m_items[std::size_t(row) * m_numCols + col] : kEmpty;
+    if (row >= m_rows.size() || col >= m_rows[row].size()) return kEmpty;
+    return m_rows[row][col];
 }
 
 std::string CTableReport::GetFormattedItem(unsigned long row, unsigned long col) const {
@@ -171,7 +187,7 @@ std::string CTableReport::FormatLikeColumn(unsigned long col, const std::string&
 // ---- Columns ----------------------------------------------------------------------------
 
 void CTableReport::SetColumnType(unsigned long col, column_t type) {
-    if (col < m_numCols) m_colTypes[col] = type;
+    if (Column* column = ColumnForWrite(col)) column->type = type;
 }
 
 void CTableReport::SetColumnType(column_t t0) { SetColumnType(0ul, t0); }
@@ -203,8 +219,9 @@ void CTableReport::SetColumnType(column_t t0, column_t t1, column_t t2, column_t
 }
 
 void CTableReport::SetColumnTitle(int col, const char* title) {
-    if (col >= 0 && static_cast<unsigned long>(col) < m_numCols)
-        m_colTitles[std::size_t(col)] = title ? title : "";
+    if (col < 0) return;
+    if (Column* column = ColumnForWrite(static_cast<unsigned long>(col)))
+        column->title = title ? title : "";
 }
 
 void CTableReport::SetColumnTitle(const char* s0) { SetColumnTitle(0, s0); }
@@ -237,46 +254,59 @@ void CTableReport::SetColumnTitle(const char* s0, const char* s1, const char* s2
 }
 
 CTableReport::column_t CTableReport::GetColumnType(unsigned long col) const {
-    return col < m_numCols ? m_colTypes[col] : NUMBER;
+    const Column* column = ColumnAt(col);
+    return column ? column->type : NUMBER;
 }
 
 const std::string& CTableReport::GetColumnTitle(unsigned long col) const {
-    return col < m_numCols ? m_colTitles[col] : kEmpty;
+    const Column* column = ColumnAt(col);
+    return column ? column->title : kEmpty;
 }
 
 // ---- Alternative sort and real URLs -----------------------------------------------------
 
 void CTableReport::SetAlternateSort(unsigned long col) {
-    if (col >= m_numCols) return;
-    m_altSort[col] = 1;
-    m_altSortValues[col].assign(m_numRows, 0);
+    Column* column = ColumnForWrite(col);
+    if (!column) return;
+    column->altSort = true;
+    column->altSortValues.clear();
 }
 
 void CTableReport::SetAlternateSortItem(unsigned long row, unsigned long col, std::int64_t value) {
-    if (InRange(row, col) && m_altSort[col]) m_altSortValues[col][row] = value;
+    Column* column = InRange(row, col) ? ColumnForWrite(col) : nullptr;
+    if (!column || !column->altSort) return;
+    if (row >= column->altSortValues.size()) column->altSortValues.resize(row + 1);
+    column->altSortValues[row] = value;
 }
 
 std::int64_t CTableReport::GetAlternativeSortItem(unsigned long row, unsigned long col) const {
-    return InRange(row, col) && m_altSort[col] ? m_altSortValues[col][row] : 0;
+    const Column* column = ColumnAt(col);
+    if (!column || !column->altSort || row >= column->altSortValues.size()) return 0;
+    return column->altSortValues[row];
 }
 
 bool CTableReport::GetAlternativeSort(unsigned long col) const {
-    return col < m_numCols && m_altSort[col];
+    const Column* column = ColumnAt(col);
+    return column && column->altSort;
 }
 
 void CTableReport::SetRealUrl(unsigned long row, unsigned long col, const char* url) {
-    if (!InRange(row, col) || m_colTypes[col] != URL) return;
-    if (m_realUrls[col].empty()) m_realUrls[col].resize(m_numRows);
-    m_realUrls[col][row] = url ? url : "";
+    Column* column = InRange(row, col) ? ColumnForWrite(col) : nullptr;
+    if (!column || column->type != URL) return;
+    column->hasRealUrls = true;
+    if (row >= column->realUrls.size()) column->realUrls.resize(row + 1);
+    column->realUrls[row] = url ? url : "";
 }
 
 const std::string& CTableReport::GetRealURL(unsigned long row, unsigned long col) const {
-    if (HasRealUrls(col) && row < m_numRows) return m_realUrls[col][row];
-    return GetItem(row, col);
+    if (!HasRealUrls(col)) return GetItem(row, col);
+    const std::vector<std::string>& urls = m_columns[col].realUrls;
+    return row < urls.size() ? urls[row] : kEmpty;
 }
 
 bool CTableReport::HasRealUrls(unsigned long col) const {
-    return col < m_numCols && m_colTypes[col] == URL && !m_realUrls[col].empty();
+    const Column* column = ColumnAt(col);
+    return column && column->type == URL && column->hasRealUrls;
 }
 
 // ---- Sorting ----------------------------------------------------------------------------
@@ -309,11 +339,18 @@ int CTableReport::CompareTwoRows(unsigned long row1, unsigned long row2, unsigne
 
 void CTableReport::SwapRows(unsigned long row1, unsigned long row2) {
     if (row1 >= m_numRows || row2 >= m_numRows || row1 == row2) return;
-    for (unsigned long col = 0; col < m_numCols; ++col) {
-        std::swap(m_items[std::size_t(row1) * m_numCols + col],
-                  m_items[std::size_t(row2) * m_numCols + col]);
-        if (m_altSort[col]) std::swap(m_altSortValues[col][row1], m_altSortValues[col][row2]);
-        if (!m_realUrls[col].empty()) std::swap(m_realUrls[col][row1], m_realUrls[col][row2]);
+    const unsigned long last = std::max(row1, row2);
+    if (last >= m_rows.size()) m_rows.resize(last + 1);
+    std::swap(m_rows[row1], m_rows[row2]);
+    for (Column& column : m_columns) {
+        if (!column.altSortValues.empty()) {
+            if (last >= column.altSortValues.size()) column.altSortValues.resize(last + 1);
+            std::swap(column.altSortValues[row1], column.altSortValues[row2]);
+        }
+        if (!column.realUrls.empty()) {
+            if (last >= column.realUrls.size()) column.realUrls.resize(last + 1);
+            std::swap(column.realUrls[row1], column.realUrls[row2]);
+        }
     }
 }
 
@@ -323,7 +360,7 @@ std::string CTableReport::WriteToCSV() const {
     std::string csv;
     for (unsigned long col = 0; col < m_numCols; ++col) {
         if (col) csv += '\t';
-        csv += m_colTitles[col];
+        csv += GetColumnTitle(col);
         if (col == 0 && IsNestedTable()) csv += '\t';
     }
     csv += "\r\n";
@@ -400,9 +437,9 @@ void CTableReport::SaveColumns(CMarkup& markup) const {
     markup.AddChildElem("COLTYPES");
     markup.IntoElem();
     for (unsigned long col = 0; col < m_numCols; ++col) {
-        markup.AddChildElem("COLUMN", Escape(m_colTitles[col]));
-        markup.SetChildAttrib("Type", Escape(ConvertColTypeToString(m_colTypes[col])));
-        if (m_altSort[col]) markup.SetChildAttrib("AlternativeSort", "TRUE");
+        markup.AddChildElem("COLUMN", Escape(GetColumnTitle(col)));
+        markup.SetChildAttrib("Type", Escape(ConvertColTypeToString(GetColumnType(col))));
+        if (GetAlternativeSort(col)) markup.SetChildAttrib("AlternativeSort", "TRUE");
     }
     markup.OutOfElem();
 }
@@ -426,9 +463,10 @@ void CTableReport::SaveRows(CMarkup& markup) {
         markup.IntoElem();
         for (unsigned long col = 0; col < m_numCols; ++col) {
             markup.AddChildElem("COL", Escape(GetItem(row, col)));
-            if (!m_realUrls[col].empty()) markup.SetChildAttrib("RealURL", m_realUrls[col][row]);
-            if (m_altSort[col])
-                markup.SetChildAttrib("AlternativeSort", std::to_string(m_altSortValues[col][row]));
+            if (HasRealUrls(col)) markup.SetChildAttrib("RealURL", GetRealURL(row, col));
+            if (GetAlternativeSort(col))
+                markup.SetChildAttrib("AlternativeSort",
+                                      std::to_string(GetAlternativeSortItem(row, col)));
         }
         SaveNestedXML(markup, row);
         markup.OutOfElem();
@@ -455,7 +493,7 @@ bool CTableReport::LoadXML(CMarkup& markup) {
     unsigned long cols = ParseCount(markup.GetAttrib("NumCols"));
     const int sortColumn = report_text::ParseInt32(markup.GetAttrib("DefaultSortCol"));
     TrustedSize(markup, rows, cols);
-    AllocateChart(cols, rows, sortColumn);
+    SetSize(cols, rows, sortColumn);
     markup.ResetChildPos();
     while (markup.FindChildElem()) {
         const std::string tag = markup.GetChildTagName();
@@ -475,8 +513,9 @@ bool CTableReport::LoadXML(CMarkup& markup) {
 
 void CTableReport::LoadColumns(CMarkup& markup) {
     for (unsigned long col = 0; col < m_numCols && markup.FindChildElem("COLUMN"); ++col) {
-        m_colTitles[col] = Unescape(markup.GetChildData());
-        m_colTypes[col] = ConvertStringToColType(Unescape(markup.GetChildAttrib("Type")));
+        Column* column = ColumnForWrite(col);
+        column->title = Unescape(markup.GetChildData());
+        column->type = ConvertStringToColType(Unescape(markup.GetChildAttrib("Type")));
         if (markup.GetChildAttrib("AlternativeSort") == "TRUE") SetAlternateSort(col);
     }
 }
@@ -514,14 +553,14 @@ void CTableReport::LoadRow(CMarkup& markup, unsigned long row) {
             continue;
         }
         if (tag != "COL" || col >= m_numCols) continue;
-        m_items[std::size_t(row) * m_numCols + col] = Unescape(markup.GetChildData());
-        if (m_colTypes[col] == URL) {
+        *CellForWrite(row, col) = Unescape(markup.GetChildData());
+        if (GetColumnType(col) == URL) {
             const std::string url = markup.GetChildAttrib("RealURL");
             if (!url.empty()) SetRealUrl(row, col, url.c_str());
         }
-        if (m_altSort[col])
-            m_altSortValues[col][row] =
-                report_text::ParseInt64(markup.GetChildAttrib("AlternativeSort"));
+        if (GetAlternativeSort(col))
+            SetAlternateSortItem(row, col,
+                                 report_text::ParseInt64(markup.GetChildAttrib("AlternativeSort")));
         ++col;
     }
 }

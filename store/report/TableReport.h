@@ -178,6 +178,24 @@ protected:
     }
 
 private:
+    // What the table knows about one column. Lists are grown on first use, so a file that
+    // declares more rows than it holds costs nothing for the missing ones.
+    struct Column {
+        column_t type = NUMBER;
+        std::string title;
+        bool altSort = false;
+        bool hasRealUrls = false;
+        std::vector<std::int64_t> altSortValues;  // per row; missing rows are 0
+        std::vector<std::string> realUrls;        // per row; missing rows are empty
+    };
+
+    // Declared size without storage: rows and columns are stored when first written.
+    void SetSize(unsigned long columns, unsigned long rows, int defaultSortColumn);
+    std::string* CellForWrite(unsigned long row, unsigned long col);
+    Column* ColumnForWrite(unsigned long col);
+    const Column* ColumnAt(unsigned long col) const {
+        return col < m_columns.size() ? &m_columns[col] : nullptr;
+    }
     void LoadColumns(CMarkup& markup);
     void LoadGraph(CMarkup& markup);
     void LoadRows(CMarkup& markup);
@@ -196,11 +214,7 @@ private:
     int m_defaultSortColumn = -1;
     unsigned long m_numRows = 0;
     unsigned long m_numCols = 0;
-    std::vector<std::string> m_items;                        // row-major, m_numRows * m_numCols
-    std::vector<char> m_altSort;                             // per column: has alternative sort
-    std::vector<std::vector<std::int64_t>> m_altSortValues;  // per column, per row
-    std::vector<column_t> m_colTypes;
-    std::vector<std::string> m_colTitles;
+    std::vector<std::vector<std::string>> m_rows;  // stored rows, each its leading cells
+    std::vector<Column> m_columns;                 // stored (leading) columns
     int m_numGraphCols = 1;
-    std::vector<std::vector<std::string>> m_realUrls;  // per column; empty: no list
 };

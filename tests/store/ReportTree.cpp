@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <string>
 
 #include "store/hyperlink/LoadHyperlinkTreeReport.h"
@@ -380,6 +381,38 @@ TEST_F(ReportTreeTest, HugeDeclaredSizesDoNotAllocateEmptyGigabytes) {
     EXPECT_EQ(table->GetItem(0, 0), "a");
     EXPECT_EQ(table->GetNestedRows(0), 1);
     EXPECT_EQ(table->GetNestedTableItem(0, 0, 0), "n");
+}
+
+long ResidentKilobytes() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+    return 0;
+}
+
+TEST_F(ReportTreeTest, DeclaredButMissingRowsCostNoMemory) {
+    // Each table claims 4,000 x 1,000 cells and each nested table 100,000 rows; none are there.
+    std::string text = "<REPORTS>";
+    for (int i = 0; i < 2000; ++i) text += "<TABLEREPORT NumRows=\"4000\" NumCols=\"1000\"/>";
+    text += "<NESTEDREPORT NumRows=\"20000\" NumCols=\"2\"><ROWS>";
+    for (int i = 0; i < 20000; ++i) text += "<ROW><NESTED NumRows=\"100000\"/></ROW>";
+    text += "</ROWS></NESTEDREPORT></REPORTS>";
+    WriteFile(dir.file("claims.bvr"), text);
+    const long before = ResidentKilobytes();
+    CReportTree tree;
+    ASSERT_TRUE(tree.LoadXML(dir.file("claims.bvr").c_str()));
+    EXPECT_LT(ResidentKilobytes() - before, 200 * 1024);
+    auto* table = dynamic_cast<CTableReport*>(tree.GetRoot());
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->GetNumRows(), 4000u);
+    EXPECT_EQ(table->GetItem(3999, 999), "");
+    CReport* last = tree.GetRoot();
+    while (last->GetSibling()) last = last->GetSibling();
+    auto* nested = dynamic_cast<CNestedTableReport*>(last);
+    ASSERT_NE(nested, nullptr);
+    EXPECT_EQ(nested->GetNestedRows(19999), 100000);
+    EXPECT_EQ(nested->GetNestedTableItem(19999, 99999, 1), "");
 }
 
 TEST_F(ReportTreeTest, DeeplyNestedFoldersLoadWithoutExhaustingTheStack) {
