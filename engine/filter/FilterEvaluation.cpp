@@ -189,7 +189,7 @@ bool CFilterEvaluator::Matches(const compiled_filter_t& f, const hit_t& hit,
         case filter_t::IP:
             return WildcardOrEqual(f.pattern, f.wildcard, hit.Host());
         case filter_t::FILE:
-            return WildcardOrEqual(f.pattern, f.wildcard, url);
+            return UrlPatternMatch(f.pattern, f.wildcard, url);
         case filter_t::RANGE_DATES:
             return f.begin <= hit.time && hit.time <= f.end;
         case filter_t::DOW:

@@ -23,3 +23,13 @@ inline bool HasWildcard(std::string_view pattern) {
 inline bool WildcardOrEqual(std::string_view pattern, bool wildcard, std::string_view text) {
     return wildcard ? WildcardMatch(pattern, text) : pattern == text;
 }
+
+// The rule for URL patterns (FILE filters, tracked files): the normalised URL matches, or, when
+// it has a query or fragment, the URL without them does, so that "/shop/" and "*.pdf" also
+// take "/shop/?id=1" and "/paper.pdf?dl=1".
+inline bool UrlPatternMatch(std::string_view pattern, bool wildcard, std::string_view url) {
+    if (WildcardOrEqual(pattern, wildcard, url)) return true;
+    const std::size_t tail = url.find_first_of("?#");
+    return tail != std::string_view::npos &&
+           WildcardOrEqual(pattern, wildcard, url.substr(0, tail));
+}

@@ -333,7 +333,7 @@ void CHitProcessor::CountResources(const hit_t& hit, std::uint64_t bytes, per_hi
 void CHitProcessor::CountTrackedFiles(const hit_t& hit, std::uint64_t bytes, bool external) {
     const std::string_view url = GetUrl();
     for (std::size_t i = 0; i < m_trackedPatterns.size(); ++i) {
-        if (!WildcardOrEqual(m_trackedPatterns[i], m_trackedWildcards[i], url)) continue;
+        if (!UrlPatternMatch(m_trackedPatterns[i], m_trackedWildcards[i], url)) continue;
         tracked_file_t& tracked = *m_tables.trackedFiles[i];
         CountDay(tracked.hitsPerDay, hit.time, 1, bytes);
         CountQueryStrings(tracked.queryStrings, hit.Path());

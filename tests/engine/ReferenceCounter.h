@@ -41,6 +41,8 @@ inline hit_t MakeHit(const ref_hit_t& r, bool withCookie) {
     put(hit.user, hit.userLen, r.user);
     put(hit.cookie, hit.cookieLen, withCookie ? r.cookie : std::string());
     put(hit.server, hit.serverLen, "www.example.com");
+    hit.hostIsName = r.host.find_first_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ") !=
+                     std::string::npos;
     hit.time = r.time;
     hit.hour = (r.time % 86400) / 3600;
     hit.dayOfWeek = ((r.time / 86400) + 4) % 7;  // 1 January 1970 was a Thursday
