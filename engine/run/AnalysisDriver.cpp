@@ -90,9 +90,9 @@ bool CollectLogFiles(const CProjectInformation& project, const analysis_phases_t
         result.parseTotal += prepared.byteTotal;
         result.scratchFolders.insert(result.scratchFolders.end(), prepared.scratchFolders.begin(),
                                      prepared.scratchFolders.end());
+        // Once two entries disagree the run stays AUTO: no type but AUTO equals AUTO.
         const int type = static_cast<int>(entry.GetLogfileType());
         result.logType = i == 0 || type == result.logType ? type : SCAN_LOG_AUTO;
-        // Once AUTO, later entries cannot agree with it again unless they name AUTO themselves.
     }
     return true;
 }
