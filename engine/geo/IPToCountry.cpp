@@ -19,6 +19,7 @@
 #include "engine/remote/LocalFiles.h"
 #include "store/format/FileSystem.h"
 #include "store/format/Url.h"
+#include "store/settings/Settings.h"
 #include "store/settings/SettingsFolder.h"
 #include "utility/Progress.h"
 
@@ -122,6 +123,10 @@ bool CIPToCountry::Fetch(const std::string& proxy) {
     // An unreachable server must not leave a first run without any database.
     if (FirstLine(m_databasePath).empty()) InstallShipped(std::string(), false);
     return result;
+}
+
+bool CIPToCountry::Fetch(const CSettings& settings) {
+    return Fetch(settings.GetProxyEnabled() ? settings.GetProxyServerName() : std::string());
 }
 
 bool CIPToCountry::FetchRemote(const std::string& localVersion, bool present,

@@ -7,6 +7,8 @@
 
 #include "engine/EngineApi.h"
 
+class CSettings;
+
 // Maps client IPv4 addresses to countries through the database "ip2co.txt" of the settings
 // folder (lines "start<TAB>end<TAB>code<TAB>name", ascending, inclusive ranges) and keeps that
 // database up to date. Lookups allocate nothing and are safe on one thread at a time.
@@ -27,6 +29,8 @@ public:
     // installed from the program's shipped copy. False only when the server's version page
     // or the new database could not be opened; network failures add an error and return true.
     bool Fetch(const std::string& proxy = {});
+    // Fetch through the proxy of the settings (when enabled and named).
+    bool Fetch(const CSettings& settings);
     // Reads the database into memory. False when it cannot be read or holds no range; every
     // lookup then answers "Unknown".
     bool Load();

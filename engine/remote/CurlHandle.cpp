@@ -34,6 +34,8 @@ void CCurlHandle::Reset() {
 void CCurlHandle::ApplySessionOptions() {
     curl_easy_setopt(m_curl, CURLOPT_USERAGENT, m_options.agent.c_str());
     if (!m_options.proxy.empty()) curl_easy_setopt(m_curl, CURLOPT_PROXY, m_options.proxy.c_str());
+    if (!m_options.caFile.empty())
+        curl_easy_setopt(m_curl, CURLOPT_CAINFO, m_options.caFile.c_str());
     curl_easy_setopt(m_curl, CURLOPT_CONNECTTIMEOUT, m_options.connectTimeoutSeconds);
     curl_easy_setopt(m_curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(m_curl, CURLOPT_LOW_SPEED_TIME, m_options.stallSeconds);

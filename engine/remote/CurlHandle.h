@@ -8,8 +8,9 @@
 
 // Session options shared by every transfer of one retrieval or database update.
 struct curl_session_options_t {
-    std::string agent;  // User-Agent text
-    std::string proxy;  // "host[:port]"; empty: libcurl's own environment (http_proxy, ...)
+    std::string agent;   // User-Agent text
+    std::string proxy;   // "host[:port]"; empty: libcurl's own environment (http_proxy, ...)
+    std::string caFile;  // extra certificate authorities (PEM) for https; empty: the system's
     long connectTimeoutSeconds = 30;
     // A transfer slower than one byte a second for this long is given up, so that a stalled
     // server cannot hang a run that nobody cancels.

@@ -28,6 +28,7 @@ curl_session_options_t SessionOptions(const remote_options_t& options) {
     curl_session_options_t session;
     session.agent = kAgent;
     session.proxy = options.proxy;
+    session.caFile = options.caFile;
     session.connectTimeoutSeconds = options.connectTimeoutSeconds;
     session.stallSeconds = options.stallSeconds;
     return session;

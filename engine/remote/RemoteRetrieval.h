@@ -27,6 +27,7 @@ struct remote_options_t {
     bool passiveFtp = true;
     std::string proxy;                   // empty: no proxy of our own
     credentials_callback_t credentials;  // empty: the one of SetCredentialsCallback
+    std::string caFile;                  // extra certificate authorities for https
     long connectTimeoutSeconds = 30;
     long stallSeconds = 120;
 };

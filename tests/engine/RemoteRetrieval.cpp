@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "RemoteTestServer.h"
@@ -318,6 +319,45 @@ TEST_F(WebRetrievalTest, UnauthorizedAsksTheCredentialsCallback) {
     ASSERT_TRUE(Run(files));
     EXPECT_TRUE(files.empty());
     EXPECT_FALSE(fs::exists(Local("p.log")));
+}
+
+TEST_F(RemoteTest, HttpsUrlsWorkLikeHttp) {
+    const std::string cert = m_serverDir.file("cert.pem"), key = m_serverDir.file("key.pem");
+    const std::string command =
+        "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1 -addext "
+        "subjectAltName=IP:127.0.0.1 -keyout '" +
+        key + "' -out '" + cert + "' >/dev/null 2>&1";
+    if (std::system(command.c_str()) != 0) GTEST_SKIP() << "openssl cannot make a certificate";
+    Put("logs/s.log", "secure\n");
+    std::vector<std::string> args = ServerArgs();
+    args.insert(args.end(), {cert, key});
+    TestServer server(kScripts + "http_server.py", args);
+    ASSERT_NE(server.port(), 0);
+    const std::string url = "https://127.0.0.1:" + std::to_string(server.port()) + "/logs/s.log";
+    m_request.paths = {{url, kFile}};
+    std::vector<std::string> files;
+    m_options.caFile = cert;
+    ASSERT_TRUE(Run(files));
+    EXPECT_EQ(files, std::vector<std::string>{Local("s.log")});
+    EXPECT_EQ(ReadFile(Local("s.log")), "secure\n");
+
+    fs::remove(Local("s.log"));
+    files.clear();
+    m_options.caFile.clear();  // an unknown certificate is refused
+    ASSERT_TRUE(Run(files));
+    EXPECT_TRUE(files.empty());
+    EXPECT_NE(CProgress::GetXML().find("Internet Error: "), std::string::npos);
+}
+
+TEST_F(FtpRetrievalTest, CancelStopsBeforeAnyTransfer) {
+    Put("logs/a.log", "a\n");
+    StartServer();
+    m_request.paths = {{"/logs/a.log", kFile}};
+    CProgress::SetCancel(true);
+    std::vector<std::string> files;
+    EXPECT_FALSE(Run(files));
+    EXPECT_EQ(CountLines(ServerLog(), "RETR"), 0);
+    EXPECT_FALSE(fs::exists(Local("a.log")));
 }
 
 }  // namespace

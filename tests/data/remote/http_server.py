@@ -2,13 +2,15 @@
 """Test web server on 127.0.0.1: serves a folder, with Last-Modified and Content-Length from
 the files, 404 for missing objects and Basic authentication for everything under /private/.
 
-usage: http_server.py ROOT USER PASSWORD LOG
+usage: http_server.py ROOT USER PASSWORD LOG [CERT KEY]
+With CERT and KEY (PEM files) it serves https.
 Prints the port it listens on, then serves until killed. Every request is appended to LOG as
 "METHOD PATH STATUS".
 """
 import base64
 import functools
 import http.server
+import ssl
 import sys
 
 root, user, password, log_path = sys.argv[1:5]
@@ -35,5 +37,9 @@ class Handler(http.server.SimpleHTTPRequestHandler):
 
 server = http.server.ThreadingHTTPServer(
     ("127.0.0.1", 0), functools.partial(Handler, directory=root))
+if len(sys.argv) > 6:
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(sys.argv[5], sys.argv[6])
+    server.socket = context.wrap_socket(server.socket, server_side=True)
 print(server.server_address[1], flush=True)
 server.serve_forever()
