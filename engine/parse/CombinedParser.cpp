@@ -51,7 +51,7 @@ std::size_t ParseCombinedLine(const char* line, std::size_t length, hit_t& hit,
     ClearHit(hit);
     CFieldCursor cursor(line, length);
     if (!ReadHostField(cursor, hit) || !ReadCombinedAfterHost(cursor, context, hit)) return 0;
-    return cursor.Offset();
+    return cursor.Finish(context);
 }
 
 // The combined format followed by a cookie field.
@@ -62,7 +62,7 @@ std::size_t ParseCombinedCookieEndLine(const char* line, std::size_t length, hit
     if (!ReadHostField(cursor, hit) || !ReadCombinedAfterHost(cursor, context, hit) ||
         !ReadCookieField(cursor, context, hit))
         return 0;
-    return cursor.Offset();
+    return cursor.Finish(context);
 }
 
 // A cookie field, then the combined format.
@@ -73,5 +73,5 @@ std::size_t ParseCombinedCookieBeginLine(const char* line, std::size_t length, h
     if (!ReadLeadingCookieAndHost(cursor, context, hit) ||
         !ReadCombinedAfterHost(cursor, context, hit))
         return 0;
-    return cursor.Offset();
+    return cursor.Finish(context);
 }

@@ -1,3 +1,5 @@
+#include <cstring>
+
 #include "engine/parse/DateConversion.h"
 #include "engine/parse/LineParser.h"
 #include "engine/parse/NcsaFields.h"
@@ -8,10 +10,9 @@ namespace {
 // The last field may also end at the line end.
 bool NextCommaField(CFieldCursor& cursor, std::string_view& out) {
     const char* start = cursor.Position();
-    while (!cursor.AtEnd() && cursor.Peek() != ',') {
-        if (!IsFieldByte(static_cast<unsigned char>(cursor.Peek()))) return false;
-        cursor.SetPosition(cursor.Position() + 1);
-    }
+    const void* comma =
+        std::memchr(start, ',', static_cast<std::size_t>(cursor.End() - cursor.Position()));
+    cursor.SetPosition(comma ? static_cast<const char*>(comma) : cursor.End());
     out = std::string_view(start, static_cast<std::size_t>(cursor.Position() - start));
     if (cursor.Expect(',')) cursor.Expect(' ');
     return true;
@@ -47,10 +48,9 @@ bool ReadCommaFieldsToStatus(CFieldCursor& cursor, bool keepServer, const parse_
 
 // The path runs from the next "/" to the next ",".
 bool ReadCommaPath(CFieldCursor& cursor, hit_t& hit) {
-    while (!cursor.AtEnd() && cursor.Peek() != '/') {
-        if (!IsFieldByte(static_cast<unsigned char>(cursor.Peek()))) return false;
-        cursor.SetPosition(cursor.Position() + 1);
-    }
+    const void* slash = std::memchr(cursor.Position(), '/',
+                                    static_cast<std::size_t>(cursor.End() - cursor.Position()));
+    cursor.SetPosition(slash ? static_cast<const char*>(slash) : cursor.End());
     std::string_view path;
     if (cursor.AtEnd() || !NextCommaField(cursor, path)) return false;
     StoreText(hit.path, hit.pathLen, path);
@@ -65,7 +65,7 @@ std::size_t ParseCommaShortLine(const char* line, std::size_t length, hit_t& hit
     CFieldCursor cursor(line, length);
     if (!ReadCommaFieldsToStatus(cursor, true, context, hit) || !ReadCommaPath(cursor, hit))
         return 0;
-    return cursor.Offset();
+    return cursor.Finish(context);
 }
 
 // As the short form without the server, and with user agent and referrer after the path.
@@ -79,5 +79,5 @@ std::size_t ParseCommaLongLine(const char* line, std::size_t length, hit_t& hit,
         return 0;
     StoreText(hit.agent, hit.agentLen, agent);
     StoreText(hit.referrer, hit.referrerLen, referrer);
-    return cursor.Offset();
+    return cursor.Finish(context);
 }

@@ -10,5 +10,5 @@ std::size_t ParseCommonLine(const char* line, std::size_t length, hit_t& hit,
         !ReadBracketDate(cursor, context, hit) || !ReadRequest(cursor, hit) ||
         !ReadStatus(cursor, hit) || !ReadBytes(cursor, hit))
         return 0;
-    return cursor.Offset();
+    return cursor.Finish(context);
 }

@@ -14,10 +14,15 @@ constexpr int kDaysBeforeMonth[12] = {-1, 30, 58, 89, 119, 150, 180, 211, 242, 2
 
 // Reads the leading digits of the text up to `stop` and moves past `stop` (or to the end).
 int NextPart(std::string_view& text, char stop) {
-    std::size_t cut = text.find(stop);
-    std::string_view part = text.substr(0, cut);
-    text = cut == std::string_view::npos ? std::string_view() : text.substr(cut + 1);
-    return static_cast<int>(LeadingNumber(part, 1000000));
+    std::size_t i = 0;
+    int value = 0;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+        if (value < 1000000) value = value * 10 + (text[i] - '0');
+        ++i;
+    }
+    while (i < text.size() && text[i] != stop) ++i;
+    text.remove_prefix(i < text.size() ? i + 1 : i);
+    return value;
 }
 
 int MonthFromName(std::string_view name) {

@@ -12,5 +12,5 @@ std::size_t ParseDominoLine(const char* line, std::size_t length, hit_t& hit,
         !ReadRequest(cursor, hit) || !ReadStatus(cursor, hit) || !ReadBytes(cursor, hit) ||
         !ReadReferrerAndAgent(cursor, hit))
         return 0;
-    return cursor.Offset();
+    return cursor.Finish(context);
 }

@@ -17,15 +17,17 @@ std::string_view Unquoted(std::string_view text) {
     return text;
 }
 
-// The path inside a request: from the first "/" or "\" after the method to the next space or
+// The path inside a request: from the first "/" or "\\" after the method to the next space or
 // double quote. A request without one (such as "-") has an empty path.
 std::string_view RequestPath(std::string_view request) {
-    std::size_t methodEnd = request.find(' ');
-    if (methodEnd == std::string_view::npos) return {};
-    std::size_t start = request.find_first_of("/\\", methodEnd);
-    if (start == std::string_view::npos) return {};
-    std::size_t end = request.find_first_of(" \"", start);
-    return request.substr(start, end == std::string_view::npos ? end : end - start);
+    std::size_t i = request.find(' ');
+    if (i == std::string_view::npos) return {};
+    while (i < request.size() && request[i] != '/' && request[i] != '\\') ++i;
+    std::size_t start = i;
+    std::size_t end = request.find(' ', start);
+    if (end == std::string_view::npos) end = request.size();
+    std::size_t quote = request.substr(0, end).find('"', start);
+    return request.substr(start, (quote == std::string_view::npos ? end : quote) - start);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // Where the session cookie stands in a line of the current file.
@@ -51,4 +52,7 @@ struct parse_context_t {
     w3c_columns_t w3c{};
     char headerDate[100] = {};  // the W3C "#Date: " text, for lines without a date column
     int headerDateLen = 0;
+    // Bytes at the start of the current line that the caller has already found to be field
+    // bytes (the scanner learns it while looking for the line end); 0 when unknown.
+    std::size_t checkedLength = 0;
 };

@@ -31,5 +31,5 @@ std::size_t ParseSparseLine(const char* line, std::size_t length, hit_t& hit,
         !ReadBracketDate(cursor, context, hit) || !ReadRequest(cursor, hit) ||
         !ReadStatus(cursor, hit) || !ReadBytes(cursor, hit) || !ReadReferrerAndAgent(cursor, hit))
         return 0;
-    return cursor.Offset();
+    return cursor.Finish(context);
 }

@@ -16,19 +16,13 @@ bool ReadW3CValue(CFieldCursor& cursor, std::string_view& out) {
     const char* p = start;
     if (p != end && *p == '"') {
         ++p;
-        while (p != end && !(*p == '"' && (p + 1 == end || p[1] != '"'))) {
-            if (!IsFieldByte(static_cast<unsigned char>(*p))) return false;
-            p += (*p == '"') ? 2 : 1;
-        }
+        while (p != end && !(*p == '"' && (p + 1 == end || p[1] != '"'))) p += (*p == '"') ? 2 : 1;
         if (p == end) return false;
         out = std::string_view(start + 1, static_cast<std::size_t>(p - start - 1));
         cursor.SetPosition(p + 1);
         return cursor.AtEnd() || IsBlank(cursor.Peek());
     }
-    while (p != end && !IsBlank(*p)) {
-        if (!IsFieldByte(static_cast<unsigned char>(*p))) return false;
-        ++p;
-    }
+    while (p != end && !IsBlank(*p)) ++p;
     out = std::string_view(start, static_cast<std::size_t>(p - start));
     cursor.SetPosition(p);
     return true;
@@ -114,5 +108,5 @@ std::size_t ParseW3CLine(const char* line, std::size_t length, hit_t& hit,
     StoreText(hit.referrer, hit.referrerLen, values[W3C_REFERER]);
     if (context.cookieMode == COOKIE_W3C)
         ExtractSessionCookie(values[W3C_COOKIE], '+', ' ', context, hit);
-    return cursor.Offset();
+    return cursor.Finish(context);
 }
