@@ -138,9 +138,7 @@ std::string CNestedTableReport::WriteToNestedCSV(unsigned long row,
         csv += ',';
         for (int col = 0; col < cols; ++col) {
             if (col) csv += ',';
-            // Items are held escaped; a spreadsheet should see the text itself.
-            AppendCsvField(
-                csv, CFormat::unhtmlescape(GetNestedTableItem(outer, nestedRow, col).c_str()));
+            AppendCsvField(csv, GetNestedTableItem(outer, nestedRow, col));
         }
         csv += "\r\n";
     }

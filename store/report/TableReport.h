@@ -54,7 +54,7 @@ public:
     // Quotes inside a field are doubled.
     virtual std::string WriteToCSV() const;
     // The CSV lines of the nested rows of outer row `row`, each led by `label`, with the nested
-    // items unescaped but not formatted; empty in a plain table.
+    // items as stored (as the viewer shows them); empty in a plain table.
     virtual std::string WriteToNestedCSV(unsigned long row, const std::string& label) const;
 
     // Clears, then sets the size and creates an empty grid, with no alternative sorts, real

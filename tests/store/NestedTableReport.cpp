@@ -14,7 +14,7 @@ protected:
         table.SetItem(1, "/c", "25");
         table.SetItem(2, "/d", "25");
         table.AllocateNestedTable(0, 2);
-        table.SetNestedTableItem(0, 0, 0, "ref one");
+        table.SetNestedTableItem(0, 0, 0, "ref \"one\"");
         table.SetNestedTableItem(0, 0, 1, "12.5");
         table.SetNestedTableItem(0, 1, 0, "ref &amp; two");
         table.SetNestedTableItem(0, 1, 1, 7);
@@ -56,11 +56,11 @@ TEST_F(NestedTableReportTest, NestedRealUrlsOnlyOnUrlColumns) {
     EXPECT_EQ(table.GetNestedRealURL(0, 0, 0), "");
 }
 
-TEST_F(NestedTableReportTest, CsvHasAnExtraTitleTabAndOneUnescapedLinePerNestedRow) {
+TEST_F(NestedTableReportTest, CsvHasAnExtraTitleTabAndOneLinePerNestedRow) {
     EXPECT_EQ(table.WriteToCSV(),
               "Page\t\tShare\r\n"
-              "\"/a&b\",\"ref one\",\"12.5\"\r\n"
-              "\"/a&b\",\"ref & two\",\"7\"\r\n"
+              "\"/a&b\",\"ref \"\"one\"\"\",\"12.5\"\r\n"
+              "\"/a&b\",\"ref &amp; two\",\"7\"\r\n"
               "\"/d\",\"ref three\",\"\"\r\n");
 }
 
@@ -72,7 +72,7 @@ TEST_F(NestedTableReportTest, SwappedRowsKeepTheirNestedTables) {
     EXPECT_EQ(table.GetNestedTableItem(1, 1, 0), "ref &amp; two");
     table.SwapRows(1, 2);
     EXPECT_EQ(table.GetNestedTableItem(1, 0, 0), "ref three");
-    EXPECT_EQ(table.GetNestedTableItem(2, 0, 0), "ref one");
+    EXPECT_EQ(table.GetNestedTableItem(2, 0, 0), "ref \"one\"");
 }
 
 TEST_F(NestedTableReportTest, ClearDropsNestedTables) {
