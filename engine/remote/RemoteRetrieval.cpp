@@ -178,6 +178,22 @@ std::string LinkObject(const web_target_t& page, std::string link) {
     return link;
 }
 
+// Blanks and control or high bytes of a link, percent-encoded: libcurl refuses them raw.
+std::string UrlOfObject(const web_target_t& target, const std::string& object) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string url = target.base;
+    for (const unsigned char c : object) {
+        if (c > 0x20 && c < 0x7f) {
+            url += static_cast<char>(c);
+        } else {
+            url += '%';
+            url += kHex[c >> 4];
+            url += kHex[c & 15];
+        }
+    }
+    return url;
+}
+
 std::string LastSegment(const std::string& object) {
     const std::string path = object.substr(0, object.find('?'));
     return path.substr(path.rfind('/') + 1);
@@ -234,8 +250,8 @@ public:
 private:
     void Fetch(CCurlHandle& session, const web_target_t& target, const std::string& object,
                const std::string& local) {
-        if (HttpSucceeded(
-                DownloadWebObject(session, target.base + object, object, local, m_credentials)))
+        if (HttpSucceeded(DownloadWebObject(session, UrlOfObject(target, object), object, local,
+                                            m_credentials)))
             m_files.push_back(local);
     }
 
@@ -248,8 +264,8 @@ private:
         if (fd < 0) return links;
         ::close(fd);
         ::unlink(temp.c_str());  // an empty file would pass for an unchanged page
-        if (HttpSucceeded(DownloadWebObject(session, target.base + pageFolder, pageFolder, temp,
-                                            m_credentials))) {
+        if (HttpSucceeded(DownloadWebObject(session, UrlOfObject(target, pageFolder), pageFolder,
+                                            temp, m_credentials))) {
             std::ifstream in(temp, std::ios::binary);
             const std::string page((std::istreambuf_iterator<char>(in)),
                                    std::istreambuf_iterator<char>());

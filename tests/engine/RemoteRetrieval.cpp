@@ -231,13 +231,16 @@ TEST_F(WebRetrievalTest, DirectoryPageFetchesFileLinksAndRootRelativeLinks) {
 
 TEST_F(WebRetrievalTest, WildcardPageFetchesOnlyMatchingLinks) {
     PutDirectoryPage();
-    Put("logs/index.html", "<a href=\"a.log\">a</a><a href=\"b.txt\">b</a>");
+    Put("logs/index.html",
+        "<a href=\"a.log\">a</a><a href=\"b.txt\">b</a><a href=\"with space.log\">c</a>");
     Put("logs/b.txt", "b\n");
+    Put("logs/with space.log", "c\n");
     StartServer();
     m_request.paths = {{m_base + "/logs/*.log", kWildcard}};
     std::vector<std::string> files;
     ASSERT_TRUE(Run(files));
-    EXPECT_EQ(files, std::vector<std::string>{Local("logs/a.log")});
+    EXPECT_EQ(files, (std::vector<std::string>{Local("logs/a.log"), Local("logs/with space.log")}));
+    EXPECT_EQ(ReadFile(Local("logs/with space.log")), "c\n");
 }
 
 TEST_F(WebRetrievalTest, UnchangedFileIsKeptAndChangedFileIsFetchedAgain) {
