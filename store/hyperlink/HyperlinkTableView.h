@@ -15,9 +15,11 @@
 // that walks its used slots; tests wrap vectors with CSpanEntryRange.
 //
 //   auto pages = MakeEntryRange<hyperlink_page_view_t>([&links](const auto& visit) {
-//       for (each used slot s of links) {
-//           CSpanEntryRange<hyperlink_link_view_t> children = ..., parents = ...;
-//           visit(hyperlink_page_view_t{s.key, s.type, &children, &parents});
+//       for (each used entry e of links, in slot order) {
+//           // stack-local ranges over e's two connection tables, each handing out
+//           // hyperlink_link_view_t{key, hits, type, per-trigger counts} per used entry
+//           CFunctionEntryRange<hyperlink_link_view_t, Walk> children(...), parents(...);
+//           visit(hyperlink_page_view_t{e.key, e.type, &children, &parents});
 //       }
 //   });
 
