@@ -71,8 +71,10 @@ protected:
 
 class FtpRetrievalTest : public RemoteTest {
 protected:
-    void StartServer() {
-        m_server = std::make_unique<TestServer>(kScripts + "ftp_server.py", ServerArgs());
+    void StartServer(bool withMlsd = true) {
+        std::vector<std::string> args = ServerArgs();
+        if (!withMlsd) args.push_back("nomlsd");
+        m_server = std::make_unique<TestServer>(kScripts + "ftp_server.py", args);
         ASSERT_NE(m_server->port(), 0) << "pyftpdlib did not start";
         m_request.isFtp = true;
         m_request.serverName = "127.0.0.1";
@@ -102,6 +104,21 @@ TEST_F(FtpRetrievalTest, SecondRunOverUnchangedFolderListsButTransfersNothing) {
     EXPECT_EQ(second, first);
     EXPECT_EQ(CountLines(ServerLog(), "RETR"), 2);
     EXPECT_EQ(CountLines(CProgress::GetXML(), "HelpFile"), 0) << CProgress::GetXML();
+}
+
+TEST_F(FtpRetrievalTest, ServerWithoutMlsdIsListedByNamesSizesAndTimes) {
+    Put("logs/a.log", "line a\n");
+    fs::create_directories(Root("logs/archive.log"));  // a folder that matches the pattern
+    StartServer(false);
+    m_request.paths = {{"/logs/*.log", kWildcard}};
+    std::vector<std::string> files;
+    ASSERT_TRUE(Run(files));
+    EXPECT_EQ(files, std::vector<std::string>{Local("a.log")});
+    ASSERT_TRUE(Run(files));
+    EXPECT_EQ(CountLines(ServerLog(), "RETR"), 1) << "the second run transferred again";
+    Put("logs/a.log", "line a\nline b\n");
+    ASSERT_TRUE(Run(files));
+    EXPECT_EQ(ReadFile(Local("a.log")), "line a\nline b\n");
 }
 
 TEST_F(FtpRetrievalTest, GrownRemoteFileIsFetchedAgain) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Test FTP server on 127.0.0.1 (pyftpdlib) with one user.
 
-usage: ftp_server.py ROOT USER PASSWORD LOG
+usage: ftp_server.py ROOT USER PASSWORD LOG [nomlsd]
+With "nomlsd" the server answers MLSD as an unknown command, as older servers do.
 Prints the port it listens on, then serves until killed. Every completed download is appended
 to LOG as "RETR <path>".
 """
@@ -21,6 +22,9 @@ class Handler(FTPHandler):
         with open(log_path, "a") as log:
             log.write(f"RETR {file}\n")
 
+
+if len(sys.argv) > 5 and sys.argv[5] == "nomlsd":
+    Handler.proto_cmds = {k: v for k, v in FTPHandler.proto_cmds.items() if k != "MLSD"}
 
 authorizer = DummyAuthorizer()
 authorizer.add_user(user, password, root, perm="elrm")
