@@ -136,11 +136,15 @@ void CMarkup::Clear() {
     ResetPos();
 }
 
-bool CMarkup::Parse(const char* text, size_t length) {
+bool CMarkup::Parse(const char* text, size_t length, void* owned) {
     Clear();
     m_error.clear();
+    const pugi::xml_encoding encoding = EncodingOf(text, length);
+    // An owned buffer is parsed in place and freed by the document, so a large file is held
+    // once rather than twice while it loads.
     const pugi::xml_parse_result result =
-        m_doc->load_buffer(text, length, kParseOptions, EncodingOf(text, length));
+        owned ? m_doc->load_buffer_inplace_own(owned, length, kParseOptions, encoding)
+              : m_doc->load_buffer(text, length, kParseOptions, encoding);
     if (!result) {
         m_error = std::string(result.description()) + " at byte " + std::to_string(result.offset);
         Clear();
@@ -163,7 +167,7 @@ bool CMarkup::SetDoc(const char* doc) {
         m_error.clear();
         return true;
     }
-    return Parse(doc, std::strlen(doc));
+    return Parse(doc, std::strlen(doc), nullptr);
 }
 
 std::string CMarkup::GetDoc() const {
@@ -187,20 +191,28 @@ bool CMarkup::Load(const char* path) {
         ::close(fd);
         return false;
     }
-    std::string buffer(static_cast<size_t>(st.st_size), '\0');
+    const size_t size = static_cast<size_t>(st.st_size);
+    char* buffer =
+        size ? static_cast<char*>(pugi::get_memory_allocation_function()(size)) : nullptr;
+    if (size && !buffer) {
+        m_error = std::string("Not enough memory to load \"") + path + "\"";
+        ::close(fd);
+        return false;
+    }
     size_t got = 0;
-    while (got < buffer.size()) {
-        ssize_t n = ::read(fd, buffer.data() + got, buffer.size() - got);
+    while (got < size) {
+        ssize_t n = ::read(fd, buffer + got, size - got);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         got += static_cast<size_t>(n);
     }
     ::close(fd);
     if (got == 0) {
+        if (buffer) pugi::get_memory_deallocation_function()(buffer);
         m_error = std::string("The file \"") + path + "\" is empty";
         return false;
     }
-    return Parse(buffer.data(), got);
+    return Parse(buffer, got, buffer);
 }
 
 bool CMarkup::Save(const char* path, bool ownerOnly) const {

@@ -139,7 +139,9 @@ public:
 private:
     using Node = pugi::xml_node_struct*;
 
-    bool Parse(const char* text, size_t length);
+    // Parses `text`; when `owned` is set it is a buffer from pugixml's allocator holding the
+    // same bytes, which the document takes over (freed even when parsing fails).
+    bool Parse(const char* text, size_t length, void* owned);
     bool PlaceElem(const char* tag, const char* data, bool child, bool after);
     void Clear();
 
