@@ -9,6 +9,12 @@
 #include <tuple>
 
 #include "RemoteTestServer.h"
+#include "engine/geo/CountryPhase.h"
+#include "engine/hit/HitPhases.h"
+#include "engine/table/RunTables.h"
+#include "store/project/ProjectInformation.h"
+#include "store/settings/Settings.h"
+#include "store/settings/SettingsFolder.h"
 #include "support/TempDir.h"
 #include "utility/Progress.h"
 
@@ -260,6 +266,36 @@ TEST_F(IPToCountryUpdateTest, MissingVersionPageFailsAndDownServerIsAnInternetEr
     EXPECT_TRUE(m_geo->Fetch());
     EXPECT_TRUE(HasError("Internet Error: "));
     EXPECT_EQ(Database(), "1\t9\tOL\tOld\n");
+}
+
+TEST_F(IPToCountryTest, RunStepInstallsTheLookupOnlyForALoadedDatabase) {
+    logvane::test::ScopedHome home;
+    CProjectInformation project;
+    CSettings settings;
+    identification_paths_t paths;
+    run_snapshot_t snapshot;
+    CRunTables tables;
+    int cookieData = 0;
+    analysis_context_t context{project, settings, paths, snapshot, &tables, cookieData, {}};
+    CHitRunState state;
+    analysis_phases_t phases;
+    InstallIpToCountry(phases, state);
+    ASSERT_TRUE(phases.updateIpToCountry);
+
+    phases.updateIpToCountry(context);  // no database anywhere
+    EXPECT_FALSE(state.countryLookup);
+
+    fs::create_directories(GetSettingsDir());
+    WriteFile(GetSettingsDir() + "/ip2co.txt", kDatabase);
+    WriteFile(GetSettingsDir() + "/version.txt", "L1\n");
+    phases.updateIpToCountry(context);
+    ASSERT_TRUE(state.countryLookup);
+    country_result_t result;
+    state.countryLookup("10.0.9.9", result);
+    EXPECT_EQ(result.abbreviation, "XT");
+    EXPECT_EQ(result.name, "Testland");
+    state.countryLookup("one.example.com", result);
+    EXPECT_EQ(result.abbreviation, "Unknown");
 }
 
 }  // namespace

@@ -6,8 +6,13 @@
 #include <future>
 #include <map>
 #include <mutex>
+#include <tuple>
 
 #include "engine/dns/HostResolver.h"
+#include "engine/dns/ResolvingConsumer.h"
+#include "engine/table/RunTables.h"
+#include "store/project/ProjectInformation.h"
+#include "store/settings/Settings.h"
 #include "utility/Progress.h"
 
 namespace {
@@ -247,6 +252,50 @@ TEST(SystemHostLookup, LoopbackResolvesThroughTheHostsFile) {
     ASSERT_TRUE(resolver.QueueHost("127.0.0.1"));
     resolver.Wait();
     EXPECT_EQ(resolver.FetchHostName("127.0.0.1"), name);
+}
+
+// A run context of empty tables, enough to build a hit consumer.
+struct RunContext {
+    CProjectInformation project;
+    CSettings settings;
+    identification_paths_t paths;
+    run_snapshot_t snapshot;
+    CRunTables tables;
+    int cookieData = 0;
+    analysis_context_t context{project, settings, paths, snapshot, &tables, cookieData, {}};
+    CHitRunState state;
+};
+
+TEST_F(ResolverTest, ResolvingConsumerNamesEveryBatchBeforeItsHits) {
+    RunContext run;
+    CResolvingConsumer consumer(run.context, run.state, m_settings, m_dns.Function());
+    std::vector<hit_t> batch{MakeHit("1.2.3.4"), MakeHit("5.6.7.8")};
+    consumer.ResolveBatch(batch);
+    EXPECT_EQ(batch[0].Host(), "one.example.com");
+    EXPECT_EQ(batch[1].Host(), "5.6.7.8");
+    EXPECT_TRUE(consumer.GetResolver().IsRunning());
+}
+
+TEST(HostResolution, OnlyFullLookupsGetAResolvingConsumer) {
+    struct Plain : CHitConsumer {
+        void ProcessHit(hit_t*) override {}
+    };
+    RunContext run;
+    analysis_phases_t phases;
+    phases.makeHitConsumer = [](analysis_context_t&) -> std::unique_ptr<CHitConsumer> {
+        return std::make_unique<Plain>();
+    };
+    InstallHostResolution(phases, run.state);
+    for (const auto& [lookups, full, resolving] :
+         {std::tuple{false, false, false}, std::tuple{false, true, false},
+          std::tuple{true, false, false}, std::tuple{true, true, true}}) {
+        run.snapshot.lookups = lookups;
+        run.snapshot.fullLookups = full;
+        const std::unique_ptr<CHitConsumer> consumer = phases.makeHitConsumer(run.context);
+        EXPECT_EQ(dynamic_cast<CResolvingConsumer*>(consumer.get()) != nullptr, resolving)
+            << lookups << full;
+        EXPECT_EQ(dynamic_cast<Plain*>(consumer.get()) != nullptr, !resolving);
+    }
 }
 
 struct ipv4_case_t {
