@@ -7,6 +7,8 @@
 #include <filesystem>
 
 #include "RemoteTestServer.h"
+#include "engine/remote/RetrievalPhase.h"
+#include "store/settings/Settings.h"
 #include "support/TempDir.h"
 #include "utility/Progress.h"
 
@@ -378,6 +380,34 @@ TEST_F(FtpRetrievalTest, CancelStopsBeforeAnyTransfer) {
     EXPECT_FALSE(Run(files));
     EXPECT_EQ(CountLines(ServerLog(), "RETR"), 0);
     EXPECT_FALSE(fs::exists(Local("a.log")));
+}
+
+TEST_F(FtpRetrievalTest, DriverRequestsLandInTheProjectsDownloadFolder) {
+    logvane::test::ScopedHome home;
+    Put("logs/a.log", "a\n");
+    StartServer();
+    retrieval_request_t request;
+    request.serverName = "127.0.0.1";
+    request.port = static_cast<std::uint16_t>(m_server->port());
+    request.userName = "logs";
+    request.password = "secret";
+    request.projectName = "Shop: Main";
+    request.isFtp = true;
+    request.paths = {{"/logs/a.log", kFile}};
+    CSettings settings;
+    settings.SetPassiveFTP(false);
+    std::vector<std::string> files;
+    ASSERT_TRUE(RetrieveRequestedFiles(request, settings, files));
+    const std::string expected =
+        (home.path() / ".config/Zentrik Labs/Logvane4/Shop Main/a.log").string();
+    EXPECT_EQ(files, std::vector<std::string>{expected});
+    EXPECT_EQ(ReadFile(expected), "a\n");
+
+    analysis_phases_t phases;
+    InstallRemoteRetrieval(phases);
+    files.clear();
+    ASSERT_TRUE(phases.retrieveRemote(request, files));
+    EXPECT_EQ(files, std::vector<std::string>{expected});
 }
 
 }  // namespace
