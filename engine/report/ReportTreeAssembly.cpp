@@ -11,6 +11,7 @@
 #include "engine/report/ReferrerReports.h"
 #include "engine/report/ReportRows.h"
 #include "engine/report/ReportSources.h"
+#include "engine/report/ResolverHostNames.h"
 #include "engine/report/TechnicalReports.h"
 #include "engine/report/TrackedFileReports.h"
 #include "engine/report/VisitorReports.h"
@@ -208,6 +209,11 @@ void AssembleRunReportTree(analysis_context_t& context, const std::string& outpu
 
 void InstallReportBuilding(analysis_phases_t& phases, CHitRunState& hits,
                            report_host_names_factory_t hostNames) {
+    if (!hostNames) {
+        hostNames = [](const analysis_context_t& context) -> std::unique_ptr<CReportHostNames> {
+            return std::make_unique<CResolverHostNames>(MakeResolverSettings(context.settings));
+        };
+    }
     phases.assembleReportTree = [state = &hits, names = std::move(hostNames)](
                                     analysis_context_t& context, const std::string& output,
                                     bool save) {

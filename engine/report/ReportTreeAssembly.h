@@ -42,6 +42,7 @@ LOGVANE_ENGINE_API void AssembleRunReportTree(analysis_context_t& context,
                                               CHitRunState* hits,
                                               const report_host_names_factory_t& hostNames);
 
-// Installs AssembleRunReportTree over `hits` as the driver's assembleReportTree phase.
+// Installs AssembleRunReportTree over `hits` as the driver's assembleReportTree phase. Without
+// `hostNames`, report-time lookups go through the system's reverse lookups.
 LOGVANE_ENGINE_API void InstallReportBuilding(analysis_phases_t& phases, CHitRunState& hits,
                                               report_host_names_factory_t hostNames = {});

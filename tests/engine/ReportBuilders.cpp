@@ -13,6 +13,7 @@
 #include "engine/report/ReferrerReports.h"
 #include "engine/report/ReportCatalogue.h"
 #include "engine/report/ReportSources.h"
+#include "engine/report/ResolverHostNames.h"
 #include "engine/report/TechnicalReports.h"
 #include "engine/report/TrackedFileReports.h"
 #include "engine/report/VisitorReports.h"
@@ -337,6 +338,24 @@ TEST_F(ReportBuildersTest, CancellingEndsTheQueueingAndSkipsTheWait) {
     const auto report = BuildDomainName(sources);
     EXPECT_EQ(names.calls, (Strings{"start", "queue 10.0.0.1", "stop"}));
     EXPECT_EQ(report->GetNumRows(), 2u);
+}
+
+TEST_F(ReportBuildersTest, DomainNamesComeFromTheEngineResolver) {
+    hand.Host("10.1.0.1", 5);
+    hand.Host("10.1.0.2", 3);
+    hand.Host("proxy.example.org", 1);
+    hand.Sort();
+    resolver_settings_t settings;
+    settings.workers = 2;
+    CResolverHostNames names(settings, [](std::uint32_t address, std::string& name) {
+        if (address != 0x0A010001) return false;
+        name = "host.example.net";
+        return true;
+    });
+    sources.hostNames = &names;
+    sources.lookups = true;
+    EXPECT_EQ(Column(*BuildDomainName(sources), 0),
+              (Strings{"host.example.net", "10.1.0.2", "proxy.example.org"}));
 }
 
 // Every builder over empty tables: only the fixed-row reports have rows.

@@ -44,7 +44,7 @@ protected:
         WriteFile(dir.file("access.log"), log);
         WriteFile(dir.file("site.bvp"),
                   "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n"
-                  "<PROJECT version=\"1\" Name=\"Shoes\" DNS=\"FALSE\" DOMAIN=\"www.example.com\" "
+                  "<PROJECT version=\"1\" Name=\"Shoes\" DNS=\"TRUE\" DOMAIN=\"www.example.com\" "
                   "DEFAULTPAGE=\"index.html\" COOKIEID=\"SID\">\n"
                   "<LOGFILES><LOGFILEENTRY Type=\"LOCAL\" Format=\"AUTO\"><PATHS>"
                   "<PATH Type=\"FILE\">" +
