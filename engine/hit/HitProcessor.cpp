@@ -346,9 +346,35 @@ void CHitProcessor::CountTrackedFiles(const hit_t& hit, std::uint64_t bytes, boo
 }
 
 void CHitProcessor::IdentifyAgent(const hit_t& hit) {
-    if (m_classifiers.spiders && m_classifiers.spiders->MatchString(hit.Agent()) >= 0) return;
-    if (m_classifiers.browsers) m_classifiers.browsers->MatchString(hit.Agent());
-    if (m_classifiers.oses) m_classifiers.oses->MatchString(hit.Agent());
+    agent_match_t key;
+    key.text = hit.agent;
+    key.length = static_cast<std::uint32_t>(hit.agentLen);
+    bool isNew = false;
+    const bool remember = m_agents.GetCount() < kMaxRememberedAgents;
+    agent_match_t* known = m_agents.Lookup(key, isNew, remember);
+    if (!known || isNew) {
+        const auto find = [&hit](const CGenericIdentification* list) {
+            return list ? list->FindCategory(hit.agent, static_cast<std::size_t>(hit.agentLen))
+                        : -1;
+        };
+        key.spider = find(m_classifiers.spiders);
+        key.browser = key.spider >= 0 ? -1 : find(m_classifiers.browsers);
+        key.os = key.spider >= 0 ? -1 : find(m_classifiers.oses);
+        if (known) {
+            *known = key;
+            known->text = PoolCopy(hit.agent, key.length);
+            if (!known->text) {
+                known->text = "";
+                known->length = 0;
+            }
+        }
+    } else {
+        key = *known;
+    }
+    if (m_classifiers.spiders) m_classifiers.spiders->CountMatch(key.spider);
+    if (key.spider >= 0) return;
+    if (m_classifiers.browsers) m_classifiers.browsers->CountMatch(key.browser);
+    if (m_classifiers.oses) m_classifiers.oses->CountMatch(key.os);
 }
 
 void CHitProcessor::CountExternalReferrer(const hit_t& hit, bool navigation, per_hit_t& state) {

@@ -104,6 +104,24 @@ private:
     // Search texts and came-from pages: one pool copy per distinct text.
     CFastHashTable<referinfo_t> m_interned{1024};
 
+    // What the agent lists found for a user agent already seen: logs repeat a few thousand
+    // agents millions of times, and each costs a scan per keyword of three lists.
+    struct agent_match_t {
+        const char* text = nullptr;
+        std::uint32_t length = 0;
+        std::int32_t spider = -1, browser = -1, os = -1;
+
+        void Release() {}
+        std::uint32_t Hash(std::uint32_t seed) const { return memcrc(text, length, seed); }
+        bool Equals(const agent_match_t& o) const {
+            return logvane::table::SameText(text, length, o.text, o.length);
+        }
+        int Compare(const agent_match_t&) const { return 0; }
+    };
+    // Agents beyond this many are matched every time rather than remembered.
+    static constexpr std::uint32_t kMaxRememberedAgents = 65536;
+    CFastHashTable<agent_match_t> m_agents{4096};
+
     std::vector<char> m_url, m_referrer, m_cameFrom, m_scratch;
     std::size_t m_urlLength = 0, m_referrerLength = 0;
     char m_rawReferrer[kHitTextSize] = {};  // before decoding, for search phrases

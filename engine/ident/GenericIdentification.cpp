@@ -49,16 +49,24 @@ int CGenericIdentification::FindCategory(const char* text, std::size_t length) c
     return -1;
 }
 
+void CGenericIdentification::CountMatch(int index) {
+    if (m_categories.empty()) return;
+    Count(index >= 0 && index < GetNum() ? index : GetNum() - 1);
+}
+
 int CGenericIdentification::MatchString(const char* text, std::size_t length) {
-    if (m_categories.empty()) return -1;
     const int index = FindCategory(text, length);
-    Count(index >= 0 ? index : GetNum() - 1);
+    CountMatch(index);
     return index;
+}
+
+void CSpiderIdentification::CountMatch(int index) {
+    if (index >= 0 && index < GetNum()) Count(index);
 }
 
 int CSpiderIdentification::MatchString(const char* text, std::size_t length) {
     const int index = FindCategory(text, length);
-    if (index >= 0) Count(index);
+    CountMatch(index);
     return index;
 }
 

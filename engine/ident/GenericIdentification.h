@@ -33,6 +33,11 @@ public:
     virtual int MatchString(const char* text, std::size_t length);
     int MatchString(std::string_view text) { return MatchString(text.data(), text.size()); }
 
+    // MatchString in two halves, so that a caller may remember the result for a text it sees
+    // again: the index MatchString would return, counting nothing, and the count it would add.
+    int FindCategory(const char* text, std::size_t length) const;
+    virtual void CountMatch(int index);
+
     int GetNum() const { return static_cast<int>(m_categories.size()); }
     // Empty text or 0 when index is out of range.
     std::string GetName(int index) const;
@@ -45,8 +50,6 @@ public:
     const std::string& GetRootTag() const { return m_rootTag; }
 
 protected:
-    // The first category (but the last) whose keyword occurs in text, or -1; counts nothing.
-    int FindCategory(const char* text, std::size_t length) const;
     void Count(int index) { ++m_categories[static_cast<std::size_t>(index)].matches; }
 
 private:
@@ -80,4 +83,5 @@ public:
     CSpiderIdentification() : CGenericIdentification("SPIDER", "Spiders") {}
     int MatchString(const char* text, std::size_t length) override;
     using CGenericIdentification::MatchString;
+    void CountMatch(int index) override;
 };
