@@ -26,9 +26,18 @@ test: deps
 	$(MAKE) build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 600
 
+# The example project analysed in batch mode: a copy of it whose log path points at the
+# generated log beside the program, with a settings folder of its own so that the demo neither
+# reads nor changes the user's settings.
+DEMO_DIR := $(BUILD_DIR)/demo
 demo: deps
 	$(MAKE) build
-	$(BUILD_DIR)/bin/logvane -help
+	@mkdir -p $(DEMO_DIR)
+	$(BUILD_DIR)/tools/make-example project "$(BUILD_DIR)/bin/example project.bvp" \
+	  "$(abspath $(BUILD_DIR)/bin/log.txt)" $(DEMO_DIR)/example.bvp
+	XDG_CONFIG_HOME="$(abspath $(DEMO_DIR)/config)" \
+	  $(BUILD_DIR)/bin/logvane $(DEMO_DIR)/example.bvp $(DEMO_DIR)/example.bvr
+	@echo "The report of the example project is $(abspath $(DEMO_DIR)/example.bvr)"
 
 test-sanitize: deps
 	cmake -S . -B $(SANITIZE_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DLOGVANE_SANITIZE=ON \
