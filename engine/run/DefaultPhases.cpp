@@ -1,4 +1,7 @@
+#include "engine/dns/ResolvingConsumer.h"
+#include "engine/geo/CountryPhase.h"
 #include "engine/hit/HitPhases.h"
+#include "engine/remote/RetrievalPhase.h"
 #include "engine/report/ReportTreeAssembly.h"
 #include "engine/run/AnalysisPhases.h"
 
@@ -10,5 +13,8 @@ analysis_phases_t MakeDefaultPhases() {
     };
     InstallReportBuilding(phases, HitRunState());
     InstallHitProcessing(phases, HitRunState());
+    InstallRemoteRetrieval(phases);
+    InstallIpToCountry(phases, HitRunState());
+    InstallHostResolution(phases, HitRunState());
     return phases;
 }
