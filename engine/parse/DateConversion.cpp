@@ -1,6 +1,7 @@
 #include "engine/parse/DateConversion.h"
 
 #include <climits>
+#include <cstring>
 
 #include "engine/parse/FieldCursor.h"
 
@@ -90,14 +91,46 @@ std::int64_t ComputeHitTime(int y, int m, int d, int hour, int minute, int secon
     return stamp;
 }
 
-void ConvertCommonDate(std::string_view text, int offsetHours, hit_t& hit) {
+namespace {
+
+void FinishMinute(std::int64_t base, int hour, std::string_view secondsText, int offsetHours,
+                  hit_t& hit) {
+    int second = NextPart(secondsText, ' ');
+    if (base == -1 || second < 0 || second > 59 || base + second > INT32_MAX) return Reject(hit);
+    SetHitTime(hit, base + second, hour, offsetHours);
+}
+
+}  // namespace
+
+void ConvertCommonDate(std::string_view text, int offsetHours, hit_t& hit,
+                       common_date_cache_t* cache) {
     if (text.empty() || text.size() > kLongestDateText) return Reject(hit);
+    if (cache && cache->keyLength > 0 && cache->offsetHours == offsetHours &&
+        text.size() >= cache->keyLength &&
+        std::memcmp(text.data(), cache->key, cache->keyLength) == 0)
+        return FinishMinute(cache->base, cache->hour, text.substr(cache->keyLength), offsetHours,
+                            hit);
+
+    const std::string_view whole = text;
     int day = NextPart(text, '/');
     std::size_t slash = text.find('/');
     int month = MonthFromName(text.substr(0, slash));
     text = slash == std::string_view::npos ? std::string_view() : text.substr(slash + 1);
     int year = NextPart(text, ':');
-    ConvertTimeOfDay(text, year - 1900, month, day, offsetHours, hit);
+    int hour = NextPart(text, ':');
+    int minute = NextPart(text, ':');
+    std::int64_t base = ComputeHitTime(year - 1900, month, day, hour, minute, 0, offsetHours);
+    // The prefix read so far decides every part but the seconds, provided the minute ended at
+    // its ":" (and not at the end of the text).
+    std::size_t keyLength = whole.size() - text.size();
+    if (cache && keyLength > 0 && whole[keyLength - 1] == ':') {
+        std::memcpy(cache->key, whole.data(), keyLength);
+        cache->keyLength = keyLength;
+        cache->offsetHours = offsetHours;
+        cache->base = base;
+        cache->hour = hour;
+    }
+    FinishMinute(base, hour, text, offsetHours, hit);
 }
 
 void ConvertW3CDate(std::string_view date, std::string_view time, int offsetHours, hit_t& hit) {

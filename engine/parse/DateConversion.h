@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -14,9 +15,21 @@
 // does not fit the 32-bit time stamp.
 std::int64_t ComputeHitTime(int y, int m, int d, int hour, int minute, int second, int offsetHours);
 
+// The last common-format date up to its minute, so that the lines of one minute convert only
+// their seconds.
+struct common_date_cache_t {
+    char key[100];
+    std::size_t keyLength = 0;  // 0: empty
+    int offsetHours = 0;
+    std::int64_t base = -1;  // time stamp at second 0 of the minute, -1 when out of range
+    int hour = 0;
+};
+
 // Conversion A, the bracketed common-format date such as 10/Oct/2000:13:55:36 -0700 (the text
-// between "[" and "]"; the zone is not used).
-void ConvertCommonDate(std::string_view text, int offsetHours, hit_t& hit);
+// between "[" and "]"; the zone is not used). The cache, when given, is read and updated; the
+// result is the same with or without it.
+void ConvertCommonDate(std::string_view text, int offsetHours, hit_t& hit,
+                       common_date_cache_t* cache = nullptr);
 
 // Conversion B, W3C date 2007-05-14 and time 13:55:36.
 void ConvertW3CDate(std::string_view date, std::string_view time, int offsetHours, hit_t& hit);

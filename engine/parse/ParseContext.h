@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/parse/DateConversion.h"
+
 // Where the session cookie stands in a line of the current file.
 enum cookie_mode_t : int {
     COOKIE_NONE = 0,
@@ -55,4 +57,5 @@ struct parse_context_t {
     // Bytes at the start of the current line that the caller has already found to be field
     // bytes (the scanner learns it while looking for the line end); 0 when unknown.
     std::size_t checkedLength = 0;
+    mutable common_date_cache_t commonDateCache;
 };

@@ -305,6 +305,9 @@ CLogFileScanner::fill_stop_t CLogFileScanner::FillBatch(const char* data, std::s
             if (m_debugLog.IsOpen()) m_debugLog.Write(line, length);
             hit_t& hit = m_batch[slot];
             if (m_parser(line, length, hit, m_context) > 0 && hit.time > 0) {
+                hit.referrerPresent = m_referrerPresent;
+                hit.agentPresent = m_agentPresent;
+                hit.cookiePresent = hit.cookieLen != 0 ? 1 : 0;
                 ++slot;
                 std::atomic_signal_fence(std::memory_order_release);
                 m_publishedFilled = slot;
@@ -325,10 +328,8 @@ void CLogFileScanner::DeliverBatch(int filled, std::uint64_t parsedBytes) {
     }
     for (int i = 0; i < filled; ++i) {
         hit_t& hit = m_batch[i];
+        // After resolution: a resolved host is a name.
         hit.hostIsName = IsDottedIPv4(hit.Host()) ? 0 : 1;
-        hit.referrerPresent = m_referrerPresent;
-        hit.agentPresent = m_agentPresent;
-        hit.cookiePresent = hit.cookieLen != 0 ? 1 : 0;
         ++m_accepted;
         m_consumer.ProcessHit(&hit);
     }

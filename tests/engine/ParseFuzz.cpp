@@ -6,12 +6,14 @@
 #include <sys/mman.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "engine/parse/DateConversion.h"
 #include "engine/parse/LineParser.h"
 #include "engine/parse/W3CFields.h"
 #include "engine/scan/FormatDetector.h"
@@ -184,6 +186,28 @@ TEST(ParseFuzz, W3CFieldLinesOfAnyShapeKeepTheMapInBounds) {
                 ASSERT_EQ(map.roleOf[map.column[role]], role);
             }
         }
+    }
+}
+
+TEST(ParseFuzz, TheMinuteCacheNeverChangesACommonDate) {
+    std::mt19937 random(31);
+    const char* months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul",
+                            "Aug", "Sep", "Oct", "Nov", "Dec", "Xyz", "jun"};
+    common_date_cache_t cache;
+    hit_t cached{}, plain{};
+    for (int run = 0; run < 200000; ++run) {
+        char text[64];
+        std::snprintf(text, sizeof(text), "%d/%s/%d:%d:%d:%d %s", int(random() % 33),
+                      months[random() % 14], int(1960 + random() % 90), int(random() % 26),
+                      int(random() % 62), int(random() % 62), (random() % 2) ? "+0000" : "-0700");
+        std::string date = text;
+        if (random() % 8 == 0) date = Mutate(date, random);
+        int offset = int(random() % 3) - 1;
+        ConvertCommonDate(date, offset, plain);
+        ConvertCommonDate(date, offset, cached, &cache);
+        ASSERT_EQ(cached.time, plain.time) << date;
+        ASSERT_EQ(cached.hour, plain.hour) << date;
+        ASSERT_EQ(cached.dayOfWeek, plain.dayOfWeek) << date;
     }
 }
 
