@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "store/project/ProjectInformation.h"
 #include "store/report/ReportTree.h"
 #include "store/report/TableReport.h"
+#include "store/style/ExportInformation.h"
 #include "support/TempDir.h"
 #include "utility/Progress.h"
 
@@ -264,6 +266,26 @@ TEST_F(ReportTreeAssemblyTest, WithoutTheSaveFlagNothingIsWritten) {
     const std::string output = dir.file("out.bvr");
     EXPECT_TRUE(AssembleReportTree(project, sources, 1, output, false, kNow));
     EXPECT_FALSE(std::filesystem::exists(output));
+}
+
+TEST_F(ReportTreeAssemblyTest, AnExportingProjectEndsAtTheExportStage) {
+    hand.Sort();
+    const std::string output = dir.file("out.bvr");
+    ASSERT_TRUE(AssembleReportTree(project, sources, 1, output, true, kNow));
+    EXPECT_NE(CProgress::GetXML().find("<TEXT>Saving report: Tracked Files</TEXT>"),
+              std::string::npos);
+
+    CExportInformation exporting;
+    exporting.SetIsExport(true);
+    exporting.SetExportType(CExportInformation::CSV);
+    project.SetExportInformation(exporting);
+    ASSERT_TRUE(AssembleReportTree(project, sources, 1, output, true, kNow));
+    const std::string progress = CProgress::GetXML();
+    EXPECT_NE(progress.find("<TEXT>Initializing</TEXT>"), std::string::npos);
+    EXPECT_NE(progress.find("<STAGE>Saving reports</STAGE>"), std::string::npos);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                            std::filesystem::directory_iterator()),
+              1);  // the export entry points write nothing beside the report file
 }
 
 TEST_F(ReportTreeAssemblyTest, AFailedSaveIsReported) {
