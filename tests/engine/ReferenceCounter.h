@@ -86,7 +86,11 @@ public:
         m_counts.hosts[hit.host] += 1;
 
         std::string url = hit.path;
-        if (!url.empty() && url.back() == '/') url += m_options.defaultPage;
+        const std::size_t tail = url.find_first_of("?#");
+        if (tail != std::string::npos && tail > 0 && url[tail - 1] == '/')
+            url.insert(tail, m_options.defaultPage);
+        else if (!url.empty() && url.back() == '/')
+            url += m_options.defaultPage;
         const std::string kind = Kind(url);
         const bool success = hit.status >= 200 && hit.status <= 399;
         const bool isPage = success && kind == "page";
