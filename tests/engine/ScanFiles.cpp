@@ -8,10 +8,13 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <memory>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "engine/parse/LineParser.h"
 #include "engine/scan/LogFileScanner.h"
 #include "engine/scan/MappedFile.h"
 #include "engine/scan/Scanner.h"
@@ -317,6 +320,54 @@ TEST_F(ScanFixture, BinaryGarbageGivesNoHitsAndNoCrash) {
     ASSERT_TRUE(Scan({path}, SCAN_LOG_CLF));
     ASSERT_FALSE(m_consumer.paths.empty());
     EXPECT_EQ(m_consumer.paths.back(), ExpectedPath(7));
+}
+
+// The scanner must hand on exactly the hits that parsing each line by itself gives, whatever
+// bytes the lines hold and wherever the views end.
+TEST_F(ScanFixture, HandsOnWhatParsingEachLineAloneGives) {
+    std::mt19937 random(4242);
+    const char interesting[] = "\"[]/ \t\r\n\0\x01\x7f\xff-#";
+    std::string text;
+    for (int i = 0; i < 4000; ++i) {
+        std::string line = CommonLine(i, int(random() % 300));
+        if (random() % 3 == 0) {
+            std::size_t pos = random() % line.size();
+            char byte = interesting[random() % (sizeof(interesting) - 1)];
+            if (random() % 2)
+                line.insert(pos, 1, byte);
+            else
+                line[pos] = byte;
+        }
+        text += line + ((random() % 4) ? "\n" : "\r\n");
+    }
+    std::string path = m_dir.file("mixed.log");
+    WriteFile(path, text);
+
+    std::vector<std::string> expected;
+    auto hit = std::make_unique<hit_t>();
+    parse_context_t context;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        while (pos < text.size()) {
+            unsigned char c = static_cast<unsigned char>(text[pos]);
+            if (!((c < 32 && c != '\t') || c == 127 || c == 255)) break;
+            ++pos;
+        }
+        std::size_t end = text.find_first_of("\r\n", pos);
+        if (end == std::string::npos) end = text.size();
+        if (end > pos && text[pos] != '#' &&
+            ParseCommonLine(text.data() + pos, end - pos, *hit, context) > 0 && hit->time > 0)
+            expected.emplace_back(hit->Path());
+        pos = end;
+    }
+    for (std::uint64_t view : {std::uint64_t(8192), std::uint64_t(0)}) {
+        m_consumer.paths.clear();
+        m_options.viewSize = view;
+        ASSERT_TRUE(Scan({path}, SCAN_LOG_CLF));
+        EXPECT_EQ(m_consumer.paths, expected) << "view " << view;
+    }
+    EXPECT_GT(expected.size(), 2000u);
+    EXPECT_LT(expected.size(), 4000u);
 }
 
 // A file shrinking under the mapping (copytruncate rotation) ends that file with the open error;
