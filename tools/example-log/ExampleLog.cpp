@@ -597,7 +597,7 @@ std::int64_t CExampleLog::Purchase(visitor_t& v, const std::string& product,
     time = PageView(v, kCheckout, "/checkout/index.html", kSitePrefix + "/cart.php", time, false);
     if (!Chance(800)) return time;
     // Payment happens at the payment provider, which sends the buyer back with the order.
-    const std::string payment = "https://pay.example.net/session/" + HexCookie(Next());
+    const std::string payment = "https://pay.example.net/";
     time += 60 + Below(120);
     // Order numbers grow with time, as the shop's database hands them out.
     const std::int64_t order = 240000 + (time - kFirstDay) / 60;
@@ -646,20 +646,30 @@ void CExampleLog::Spiders(int day) {
 
 void CExampleLog::Staff(int day) {
     if (day % 7 >= 5) return;  // the shop's staff do not work at weekends
-    static const std::string cookie =
-        "lang=en-GB; " + std::string(kCookieName) + "=5a7e0c3b9d2f4e61; consent=yes";
+    struct staff_t {
+        const char* user;
+        const char* host;
+        const char* cookie;
+    };
+    static constexpr staff_t kManager = {"manager", "2.120.14.77",
+                                         "lang=en-GB; shopsid=5a7e0c3b9d2f4e61; consent=yes"};
+    static constexpr staff_t kEditor = {"editor", "2.120.14.78",
+                                        "lang=en-GB; shopsid=c41d9e07a2b35f18; consent=yes"};
+    const staff_t& staff = day % 7 == 1 || day % 7 == 3 ? kEditor : kManager;
     request_t r;
-    r.host = "2.120.14.77";
+    r.host = staff.host;
     r.agent = kAgents[0].text;
-    r.cookie = cookie;
+    r.cookie = staff.cookie;
     r.time = kFirstDay + std::int64_t(day) * 86400 + 8 * 3600 + 1800 + Below(1800);
-    r.url = "/admin/index.php";
-    r.status = 401;
-    r.bytes = 381;
-    Emit(r);
-    r.user = day % 7 == 1 || day % 7 == 3 ? "editor" : "manager";
+    // After a weekend the browser has forgotten the password and the server asks again.
+    if (day % 7 == 0) {
+        r.url = "/admin/index.php";
+        r.status = 401;
+        r.bytes = 381;
+        Emit(r);
+    }
+    r.user = staff.user;
     r.status = 200;
-    r.referrer = "-";
     for (const char* url :
          {"/admin/index.php", "/admin/orders.php", "/admin/stock.php", "/admin/orders.php"}) {
         r.time += 20 + Below(300);
