@@ -184,7 +184,7 @@ bool AssembleReportTree(const CProjectInformation& project, const report_sources
     return saved;
 }
 
-void AssembleRunReportTree(analysis_context_t& context, const std::string& output, bool save,
+bool AssembleRunReportTree(analysis_context_t& context, const std::string& output, bool save,
                            CHitRunState* hits, const report_host_names_factory_t& hostNames) {
     report_sources_t sources;
     sources.tables = context.tables;
@@ -203,8 +203,8 @@ void AssembleRunReportTree(analysis_context_t& context, const std::string& outpu
     std::unique_ptr<CReportHostNames> names;
     if (hostNames && sources.lookups && !sources.fullLookups) names = hostNames(context);
     sources.hostNames = names.get();
-    AssembleReportTree(context.project, sources, context.cookieData, output, save,
-                       std::time(nullptr));
+    return AssembleReportTree(context.project, sources, context.cookieData, output, save,
+                              std::time(nullptr));
 }
 
 void InstallReportBuilding(analysis_phases_t& phases, CHitRunState& hits,
@@ -217,6 +217,6 @@ void InstallReportBuilding(analysis_phases_t& phases, CHitRunState& hits,
     phases.assembleReportTree = [state = &hits, names = std::move(hostNames)](
                                     analysis_context_t& context, const std::string& output,
                                     bool save) {
-        AssembleRunReportTree(context, output, save, state, names);
+        return AssembleRunReportTree(context, output, save, state, names);
     };
 }

@@ -36,8 +36,8 @@ using report_host_names_factory_t =
 
 // The driver's report phase: assembles the tree from the run's tables and options, the
 // identification lists, suffixes and hyperlink table kept in `hits` (may be null), and the
-// host names `hostNames` gives (may be empty).
-LOGVANE_ENGINE_API void AssembleRunReportTree(analysis_context_t& context,
+// host names `hostNames` gives (may be empty). False when the report file could not be saved.
+LOGVANE_ENGINE_API bool AssembleRunReportTree(analysis_context_t& context,
                                               const std::string& output, bool save,
                                               CHitRunState* hits,
                                               const report_host_names_factory_t& hostNames);

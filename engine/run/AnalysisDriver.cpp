@@ -234,8 +234,8 @@ bool CAnalysisRun::Drive() {
     return !CProgress::ShouldCancel();
 }
 
-void CAnalysisRun::AssembleReportTree(const std::string& output, bool save) {
-    if (m_phases.assembleReportTree) m_phases.assembleReportTree(m_context, output, save);
+bool CAnalysisRun::AssembleReportTree(const std::string& output, bool save) {
+    return !m_phases.assembleReportTree || m_phases.assembleReportTree(m_context, output, save);
 }
 
 bool StartAnalysis(engine_state_t& state, const std::string& projectPath,
@@ -252,6 +252,7 @@ bool StartAnalysis(engine_state_t& state, const std::string& projectPath,
     }
     CAnalysisRun run(state, project, paths);
     if (!run.Drive() || CProgress::ShouldCancel()) return false;
-    run.AssembleReportTree(outputPath, save);
+    // A report file that could not be written is a failed run, never "Success!".
+    if (!run.AssembleReportTree(outputPath, save)) return false;
     return !CProgress::ShouldCancel();
 }

@@ -35,7 +35,7 @@ public:
     // error on the way is added to the progress record.
     bool Drive();
     // Report tree assembly (and saving with `save`) over the tables of the run.
-    void AssembleReportTree(const std::string& output, bool save);
+    bool AssembleReportTree(const std::string& output, bool save);
 
 private:
     void TakeSnapshot();

@@ -73,8 +73,9 @@ struct LOGVANE_ENGINE_API analysis_phases_t {
         parseFiles;
     // Closes the visitor sessions still open after the last hit.
     std::function<void(analysis_context_t&)> closeSessions;
-    // Builds the report tree from the sorted tables and, with `save`, writes it to `output`.
-    std::function<void(analysis_context_t&, const std::string& output, bool save)>
+    // Builds the report tree from the sorted tables and, with `save`, writes it to `output`;
+    // false when the report file could not be written (the error is already recorded).
+    std::function<bool(analysis_context_t&, const std::string& output, bool save)>
         assembleReportTree;
     // The domain-suffix table, from LogvaneInitialize to LogvaneKill.
     std::function<void(const std::string& path)> loadSuffixData;

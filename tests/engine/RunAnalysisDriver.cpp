@@ -71,6 +71,7 @@ protected:
         p.closeSessions = [this](analysis_context_t&) { calls.push_back("sessions"); };
         p.assembleReportTree = [this](analysis_context_t&, const std::string& out, bool save) {
             calls.push_back("assemble " + out + (save ? " save" : ""));
+            return assembleSucceeds;
         };
         return p;
     }
@@ -120,6 +121,7 @@ protected:
     scan_options_t options;
     bool visits = true;
     bool endParse = false;
+    bool assembleSucceeds = true;
 };
 
 TEST_F(DriverTest, RunsThePhasesInOrder) {
@@ -382,6 +384,16 @@ TEST_F(DriverTest, StartAnalysisAssemblesOnlyAfterASuccessfulRun) {
     visits = false;
     EXPECT_FALSE(StartAnalysis(state, path, paths, "out.bvr", true));
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "assemble out.bvr save"), 0);
+}
+
+TEST_F(DriverTest, AReportFileThatCannotBeWrittenFailsTheRun) {
+    WriteFile(dir.file("a.log"), kLine);
+    AddLocalEntry({dir.file("a.log")});
+    const std::string path = dir.file("site.bvp");
+    ASSERT_TRUE(project.SaveXML(path.c_str()));
+    assembleSucceeds = false;
+    EXPECT_FALSE(StartAnalysis(state, path, paths, "out.bvr", true));
+    EXPECT_EQ(calls.back(), "assemble out.bvr save");
 }
 
 TEST_F(DriverTest, StartAnalysisIsRefusedBeforeInitialisation) {
