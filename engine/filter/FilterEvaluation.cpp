@@ -161,7 +161,9 @@ void CFilterEvaluator::Add(const filter_t& filter, const filter_compile_options_
             c.infoType = filter_t::INFO_BAD;  // an unknown period tests nothing
     }
     if (UsesPattern(c.infoType)) {
-        c.pattern = options.caseSensitive ? filter.string : Lowered(filter.string);
+        // Cookie values are never folded, so neither is their pattern.
+        const bool fold = !options.caseSensitive && c.infoType != filter_t::COOKIE;
+        c.pattern = fold ? Lowered(filter.string) : filter.string;
         if (c.infoType == filter_t::FILE && options.normalizer)
             c.pattern = options.normalizer->Normalized(c.pattern, true);
         c.wildcard = !IsSubstringType(c.infoType) && HasWildcard(c.pattern);

@@ -1,7 +1,19 @@
 #include "engine/filter/WildcardMatch.h"
 
-bool WildcardMatch(const char* pattern, std::size_t patternLength, const char* text,
-                   std::size_t textLength) {
+#include "engine/run/CaseTables.h"
+
+namespace {
+
+template <bool Fold>
+bool Match(const char* pattern, std::size_t patternLength, const char* text,
+           std::size_t textLength) {
+    const auto same = [](char p, char t) {
+        if constexpr (Fold)
+            return logvane::casefold::kLower[static_cast<unsigned char>(p)] ==
+                   logvane::casefold::kLower[static_cast<unsigned char>(t)];
+        else
+            return p == t;
+    };
     std::size_t p = 0, t = 0;
     // Backtracking to the last "*" only is enough: an earlier star can never need to take
     // more text than the last one may.
@@ -12,7 +24,7 @@ bool WildcardMatch(const char* pattern, std::size_t patternLength, const char* t
             haveStar = true;
             starP = ++p;
             starT = t;
-        } else if (p < patternLength && (pattern[p] == '?' || pattern[p] == text[t])) {
+        } else if (p < patternLength && (pattern[p] == '?' || same(pattern[p], text[t]))) {
             ++p;
             ++t;
         } else if (haveStar) {
@@ -24,4 +36,15 @@ bool WildcardMatch(const char* pattern, std::size_t patternLength, const char* t
     }
     while (p < patternLength && pattern[p] == '*') ++p;
     return p == patternLength;
+}
+
+}  // namespace
+
+bool WildcardMatch(const char* pattern, std::size_t patternLength, const char* text,
+                   std::size_t textLength) {
+    return Match<false>(pattern, patternLength, text, textLength);
+}
+
+bool WildcardMatchNoCase(std::string_view pattern, std::string_view text) {
+    return Match<true>(pattern.data(), pattern.size(), text.data(), text.size());
 }

@@ -13,6 +13,9 @@ inline bool WildcardMatch(std::string_view pattern, std::string_view text) {
     return WildcardMatch(pattern.data(), pattern.size(), text.data(), text.size());
 }
 
+// WildcardMatch with ASCII letters compared regardless of case.
+bool WildcardMatchNoCase(std::string_view pattern, std::string_view text);
+
 // True when the pattern holds "*" or "?".
 inline bool HasWildcard(std::string_view pattern) {
     return pattern.find_first_of("*?") != std::string_view::npos;

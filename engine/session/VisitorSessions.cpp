@@ -29,16 +29,13 @@ std::string_view ItemPage(const path_item_t& item) { return {item.page, item.pag
 CVisitorSessions::CVisitorSessions(CRunTables& tables, const CTagInformation& tags,
                                    bool caseSensitive)
     : m_tables(tables),
+      m_caseSensitive(caseSensitive),
       m_visitors(std::make_unique<CFastHashTable<visitor_t>>(kVisitorSlots)),
       m_hyperlinks(kHyperlinkSlots, tags.GetNumTriggers()) {
     for (int i = 0; i < tags.GetNumTriggers(); ++i) {
         const CTagInformation::CTriggerInformation trigger =
             tags.GetTriggerInfo(static_cast<unsigned long>(i));
-        std::string pattern = trigger.GetMatchText();
-        if (!caseSensitive)
-            for (char& c : pattern)
-                c = static_cast<char>(logvane::casefold::kLower[static_cast<unsigned char>(c)]);
-        m_triggers.push_back({static_cast<int>(trigger.GetTriggerType()), std::move(pattern)});
+        m_triggers.push_back({static_cast<int>(trigger.GetTriggerType()), trigger.GetMatchText()});
     }
     m_flags.assign(m_triggers.size(), 0);
     if (m_tables.counters.tagTriggers.size() < m_triggers.size())
@@ -129,6 +126,12 @@ void CVisitorSessions::CountPages(const visitor_t& visitor) {
     CountText(m_tables.exitPages, last.page, last.pageLength);
 }
 
+// Pages are folded in a case-insensitive analysis but search labels keep the engine's name as
+// written, so patterns ignore case there rather than being folded.
+bool CVisitorSessions::TriggerMatch(const std::string& pattern, std::string_view text) const {
+    return m_caseSensitive ? WildcardMatch(pattern, text) : WildcardMatchNoCase(pattern, text);
+}
+
 void CVisitorSessions::CountTagsAndLinks(const visitor_t& visitor) {
     const path_item_t& first = visitor.path[visitor.first];
     const path_item_t& last = visitor.path[visitor.count - 1];
@@ -136,12 +139,12 @@ void CVisitorSessions::CountTagsAndLinks(const visitor_t& visitor) {
         const trigger_t& trigger = m_triggers[t];
         bool met = false;
         if (trigger.type == CTagInformation::SITEENTRY) {
-            met = WildcardMatch(trigger.pattern, ItemPage(first));
+            met = TriggerMatch(trigger.pattern, ItemPage(first));
         } else if (trigger.type == CTagInformation::REFERRER) {
-            met = first.label && WildcardMatch(trigger.pattern, {first.label, first.labelLength});
+            met = first.label && TriggerMatch(trigger.pattern, {first.label, first.labelLength});
         } else {
             for (std::int32_t i = 0; i < visitor.count && !met; ++i)
-                met = WildcardMatch(trigger.pattern, ItemPage(visitor.path[i]));
+                met = TriggerMatch(trigger.pattern, ItemPage(visitor.path[i]));
         }
         m_flags[t] = met ? 1 : 0;
         m_tables.counters.tagTriggers[t] += m_flags[t];

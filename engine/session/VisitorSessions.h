@@ -100,9 +100,11 @@ private:
     void CountPages(const visitor_t& visitor);
     void CountTagsAndLinks(const visitor_t& visitor);
     void CountUserSession(const visit_t& visit);
+    bool TriggerMatch(const std::string& pattern, std::string_view text) const;
 
     CRunTables& m_tables;
     std::vector<trigger_t> m_triggers;
+    bool m_caseSensitive;
     std::vector<std::uint8_t> m_flags;  // per trigger, for the session being closed
     std::unique_ptr<CFastHashTable<visitor_t>> m_visitors;
     CHyperlinkTable m_hyperlinks;

@@ -43,6 +43,13 @@ INSTANTIATE_TEST_SUITE_P(
         WildcardCase{"a**b", "ab", true}, WildcardCase{"index.html", "index.html", true},
         WildcardCase{"index.html", "index.htm", false}));
 
+TEST(WildcardNoCaseTest, IgnoresAsciiCaseOnly) {
+    EXPECT_TRUE(WildcardMatchNoCase("*google*", "Google search for \"x\""));
+    EXPECT_TRUE(WildcardMatchNoCase("/A?C", "/abc"));
+    EXPECT_FALSE(WildcardMatchNoCase("\xC4", "\xE4"));  // no folding beyond ASCII
+    EXPECT_FALSE(WildcardMatch("*google*", "Google"));
+}
+
 // --- quick periods -------------------------------------------------------------------------
 
 class QuickPeriodTest : public testing::Test {
@@ -254,6 +261,10 @@ TEST_F(FilterTest, TextFieldsMatchWildcardOrWhole) {
     EXPECT_FALSE(Out({Filter(filter_t::REFERRER, "http://other.org/")}, Hit()));
     EXPECT_TRUE(Out({Filter(filter_t::REFERRER, "other.org")}, Hit()));
     EXPECT_FALSE(Out({Filter(filter_t::COOKIE, "abc*")}, Hit()));
+    ref_hit_t mixed = Hit();
+    mixed.cookie = "AbC123";  // hit processing folds no cookie, so the pattern keeps its case
+    EXPECT_FALSE(Out({Filter(filter_t::COOKIE, "AbC*")}, mixed));
+    EXPECT_TRUE(Out({Filter(filter_t::COOKIE, "abc*")}, mixed));
     EXPECT_FALSE(Out({Filter(filter_t::VIRTUALDOMAIN, "*.example.com")}, Hit()));
     EXPECT_TRUE(Out({Filter(filter_t::DOMAIN, "10.1.2.30")}, Hit()));
     // Patterns are lower-cased when the analysis is not case sensitive.

@@ -174,7 +174,7 @@ TEST_F(SessionTest, TagTriggersCountTheSessionsThatMetThem) {
     CTagInformation tags;
     tags.AddTriggerInformation({CTagInformation::SITEENTRY, "/Landing*", "landing"});
     tags.AddTriggerInformation({CTagInformation::ANYPAGE, "/buy.html", "buyers"});
-    tags.AddTriggerInformation({CTagInformation::REFERRER, "*search*", "searchers"});
+    tags.AddTriggerInformation({CTagInformation::REFERRER, "*GOOGLE search*", "searchers"});
     tables.counters.tagTriggers.assign(3, 0);
     Start(tags);
     Visit("a", t0, "/landing1.html", "Google search for \"x\"");
