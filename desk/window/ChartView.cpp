@@ -63,7 +63,7 @@ void CChartView::ActivateRow(int row) {
     if (!m_model || row < 0 || row >= m_model->rowCount()) return;
     if (m_model->firstColumnIsUrl()) {
         const CReportTree* tree = m_doc.GetReportTree();
-        OpenUrl(MakeRealAddress(m_model->report()->GetRealURL(m_model->sourceRow(row), 0),
+        OpenUrl(MakeRealAddress(m_model->realUrl(row),
                                 tree ? tree->GetSiteDomainName() : std::string()));
         return;
     }

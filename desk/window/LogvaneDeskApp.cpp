@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QTimer>
+#include <cstdio>
 #include <filesystem>
 
 #include "desk/cli/CommandLineInfo.h"
@@ -15,6 +16,16 @@ std::string GetWorkingReportPath() {
 
 int CLogvaneDeskApp::RunWindowMode(int& argc, char** argv,
                                    const CLogvaneDeskCommandLineInfo& info) {
+    // Without any display Qt would abort; say why and end like the program without a window.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        std::fputs(
+            "logvane: no display to open the window on; name a project and a report file "
+            "to analyse without one.\n",
+            stderr);
+        std::fputs(GetUsageText(), stdout);
+        return 2;
+    }
     QApplication application(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Zentrik Labs"));
     QApplication::setApplicationName(QStringLiteral("Logvane4"));

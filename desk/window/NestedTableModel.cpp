@@ -1,5 +1,7 @@
 #include "desk/window/NestedTableModel.h"
 
+#include <QColor>
+
 #include "desk/window/Icons.h"
 #include "desk/window/ReportTableModel.h"
 #include "desk/window/ReportText.h"
@@ -105,9 +107,15 @@ bool CNestedTableModel::firstColumnIsUrl() const {
 
 std::string CNestedTableModel::realUrl(const QModelIndex& index) const {
     if (!index.isValid()) return {};
+    // A row without a real address of its own stands for the address it shows.
     const long outer = outerOf(index);
-    if (outer >= 0) return m_report->GetNestedRealURL(int(outer), index.row(), 0);
-    return m_report->GetRealURL(m_order[size_t(index.row())], 0);
+    if (outer >= 0) {
+        const std::string& real = m_report->GetNestedRealURL(int(outer), index.row(), 0);
+        return real.empty() ? m_report->GetNestedTableItem(int(outer), index.row(), 0) : real;
+    }
+    const unsigned long row = m_order[size_t(index.row())];
+    const std::string& real = m_report->GetRealURL(row, 0);
+    return real.empty() ? m_report->GetItem(row, 0) : real;
 }
 
 QString CNestedTableModel::rowText(const QModelIndex& index) const {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include <QColor>
+
 #include "desk/window/ReportText.h"
 #include "store/report/TableReport.h"
 
@@ -44,6 +46,10 @@ QVariant CReportTableModel::data(const QModelIndex& index, int role) const {
         case Qt::DisplayRole:
         case Qt::ToolTipRole:
             return FromReportBytes(m_report->GetFormattedItem(row, unsigned(index.column())));
+        case Qt::ForegroundRole:
+            if (m_report->GetColumnType(unsigned(index.column())) == CTableReport::URL)
+                return QColor(0x1D, 0x4E, 0xD8);
+            return {};
         case SourceRowRole:
             return QVariant::fromValue(qulonglong(row));
         default:
@@ -75,6 +81,12 @@ void CReportTableModel::sort(int column, Qt::SortOrder order) {
         after.push_back(index(position[sourceRows[size_t(i)]], before[i].column()));
     changePersistentIndexList(before, after);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+std::string CReportTableModel::realUrl(int row) const {
+    const unsigned long source = m_order.at(size_t(row));
+    const std::string& real = m_report->GetRealURL(source, 0);
+    return real.empty() ? m_report->GetItem(source, 0) : real;
 }
 
 bool CReportTableModel::hasUrlColumn() const {

@@ -37,6 +37,8 @@ public:
 
     const CTableReport* report() const { return m_report; }
     unsigned long sourceRow(int row) const { return m_order.at(size_t(row)); }
+    // The address behind column 0 of view row `row`: its real URL, else the shown address.
+    std::string realUrl(int row) const;
     // Whether any column holds addresses.
     bool hasUrlColumn() const;
     // Whether column 0 holds addresses, so that a click on a row opens it.
