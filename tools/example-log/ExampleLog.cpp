@@ -374,9 +374,13 @@ std::int64_t CExampleLog::VisitStart(int day) {
 }
 
 std::string CExampleLog::NewAddress(int country) {
+    // Drawn one at a time: the operands of "+" have no fixed order of evaluation, and the
+    // log must not depend on the compiler.
     const country_t& c = kCountries[country];
-    return std::to_string(c.a) + "." + std::to_string(c.b) + "." + std::to_string(Below(256)) +
-           "." + std::to_string(1 + Below(254));
+    const std::uint32_t third = Below(256);
+    const std::uint32_t fourth = 1 + Below(254);
+    return std::to_string(c.a) + "." + std::to_string(c.b) + "." + std::to_string(third) + "." +
+           std::to_string(fourth);
 }
 
 CExampleLog::visitor_t& CExampleLog::PickVisitor() {
@@ -394,9 +398,11 @@ CExampleLog::visitor_t& CExampleLog::PickVisitor() {
     v.country = Weighted(countryWeights.data(), static_cast<int>(countryWeights.size()));
     v.agent = Weighted(agentWeights.data(), static_cast<int>(agentWeights.size()));
     if (Chance(60)) {
-        v.host = (Chance(500) ? "cpe-" : "dsl-") + std::to_string(Below(256)) + "-" +
-                 std::to_string(Below(256)) +
-                 (Chance(500) ? ".cable.example.net" : ".adsl.example.org");
+        const bool cable = Chance(500);
+        const std::uint32_t first = Below(256);
+        const std::uint32_t second = Below(256);
+        v.host = (cable ? "cpe-" : "dsl-") + std::to_string(first) + "-" + std::to_string(second) +
+                 (cable ? ".cable.example.net" : ".adsl.example.org");
     } else {
         v.host = NewAddress(v.country);
     }
@@ -536,8 +542,10 @@ void CExampleLog::PageResources(const visitor_t& v, int page, const std::string&
         if (!returning && kAgents[v.agent].apple && Chance(500))
             resource("/apple-touch-icon.png", 0, 404);
     }
-    if (kPages[page].image)
-        resource(kPages[page].image, 24000 + Below(110000), returning && Chance(500) ? 304 : 200);
+    if (kPages[page].image) {
+        const std::uint32_t bytes = 24000 + Below(110000);
+        resource(kPages[page].image, bytes, returning && Chance(500) ? 304 : 200);
+    }
     const std::size_t id = pageUrl.find("?id=");
     if (page == kProduct && id != std::string::npos)
         resource("/images/products/" + pageUrl.substr(id + 4, 3) + ".jpg", 30000 + Below(60000),
