@@ -213,7 +213,11 @@ scan_result_t CLogFileScanner::WalkFile(const CMappedFile& file) {
         // Holes of a sparse file read as NUL bytes, which are skipped between lines and never end
         // a line: jumping over them changes nothing but the time spent faulting in zero pages.
         off_t data = ::lseek(file.Fd(), static_cast<off_t>(pos), SEEK_DATA);
-        if (data < 0 && errno == ENXIO) break;
+        if (data < 0 && errno == ENXIO) {
+            // No data after pos: a hole up to the end, or a file cut short meanwhile.
+            if (file.CurrentSize() < size) return SCAN_CANNOT_OPEN;
+            break;
+        }
         if (data > 0 && std::uint64_t(data) > pos) pos = std::uint64_t(data);
         std::uint64_t viewStart = pos - pos % page;
         std::uint64_t viewBytes = size - viewStart < m_viewSize ? size - viewStart : m_viewSize;

@@ -390,6 +390,32 @@ TEST_F(ScanFixture, AFileTruncatedWhileReadEndsWithAnErrorAndTheRunGoesOn) {
               std::string::npos);
 }
 
+// Cut between or inside small views: the file still ends with the error.
+class ScanTruncatedBetweenViews : public ScanFixture,
+                                  public ::testing::WithParamInterface<off_t> {};
+
+TEST_P(ScanTruncatedBetweenViews, EndsTheFileWithTheOpenError) {
+    m_options.viewSize = 8192;
+    std::string path = m_dir.file("cut.log");
+    std::string text;
+    for (int i = 0; i < 2000; ++i) text += CommonLine(i) + "\n";
+    WriteFile(path, text);
+    const off_t cut = GetParam();
+    m_consumer.onHit = [&](const hit_t&) {
+        if (m_consumer.hits.size() == 1) {
+            ASSERT_EQ(truncate(path.c_str(), cut), 0);
+        }
+    };
+    ASSERT_TRUE(Scan({path}, SCAN_LOG_CLF));
+    EXPECT_LT(m_consumer.paths.size(), 2000u);
+    EXPECT_NE(Progress().find("There was an error opening the following log file: " + path),
+              std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(CutAt, ScanTruncatedBetweenViews,
+                         ::testing::Values(off_t(0), off_t(4096), off_t(8192), off_t(12288),
+                                           off_t(20000)));
+
 TEST_F(ScanFixture, AFileTruncatedByAnotherThreadNeverCrashesTheScan) {
     std::string path = m_dir.file("racing.log");
     std::string text;
