@@ -71,11 +71,10 @@ void CVisitorSessions::RecordVisit(const visit_t& visit) {
 void CVisitorSessions::StartSession(visitor_t& visitor, const visit_t& visit) {
     visitor.pageViews = visit.isPage ? 1 : 0;
     visitor.sessionStart = visit.time;
+    // The closed session's array is reused: pool memory is never freed, so a fresh array per
+    // session would grow the pool with every returning visitor.
     visitor.count = 0;
     visitor.first = -1;
-    // The old array stays in the pool; the next append allocates a fresh one.
-    visitor.path = nullptr;
-    visitor.capacity = 0;
     CountUserSession(visit);
 }
 
