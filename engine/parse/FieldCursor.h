@@ -72,14 +72,16 @@ inline void ClearText(char (&dst)[kHitTextSize], std::int32_t& len) {
 // Decimal value of the leading digits of a field; 0 when it does not start with one. Values too
 // large for the result saturate instead of wrapping.
 inline std::int64_t LeadingNumber(std::string_view text, std::int64_t limit = INT64_MAX) {
-    std::int64_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') break;
-        int digit = c - '0';
-        if (value > (limit - digit) / 10) return limit;
-        value = value * 10 + digit;
+    std::uint64_t value = 0;
+    std::size_t i = 0;
+    // Eighteen digits cannot overflow; only longer numbers need the limit test per digit.
+    for (; i < text.size() && i < 18 && text[i] >= '0' && text[i] <= '9'; ++i)
+        value = value * 10 + std::uint64_t(text[i] - '0');
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        if (value > (std::uint64_t(limit) - std::uint64_t(text[i] - '0')) / 10) return limit;
+        value = value * 10 + std::uint64_t(text[i] - '0');
     }
-    return value;
+    return value > std::uint64_t(limit) ? limit : static_cast<std::int64_t>(value);
 }
 
 inline bool IsDottedIPv4(std::string_view text) {

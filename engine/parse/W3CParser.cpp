@@ -22,7 +22,7 @@ bool ReadW3CValue(CFieldCursor& cursor, std::string_view& out) {
         cursor.SetPosition(p + 1);
         return cursor.AtEnd() || IsBlank(cursor.Peek());
     }
-    while (p != end && !IsBlank(*p)) ++p;
+    p = FindBlank(p, end);
     out = std::string_view(start, static_cast<std::size_t>(p - start));
     cursor.SetPosition(p);
     return true;
