@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <random>
 #include <string>
 
 #include "ReferenceCounter.h"
@@ -467,6 +468,44 @@ TEST_F(HitTest, TimesBoundTheRunAndBadHoursAreIgnored) {
     std::uint64_t hours = 0;
     for (std::uint64_t n : tables.counters.hitsPerHour) hours += n;
     EXPECT_EQ(hours, 2u);
+}
+
+}  // namespace
+
+namespace {
+
+// Random bytes in every field, at every length up to the limit, with a long default page:
+// nothing may write past a buffer (run under the sanitizer build) and every hit counts.
+TEST_F(HitTest, HostileFieldsAreCountedSafely) {
+    options.defaultPage = std::string(300, 'd');
+    options.ip2Country = true;
+    tables.trackedFiles.push_back(std::make_unique<tracked_file_t>("*%*", true));
+    tags.AddTriggerInformation({CTagInformation::ANYPAGE, "*?*", "any"});
+    tables.counters.tagTriggers.assign(1, 0);
+    std::mt19937 random(99);
+    const std::string alphabet = "/?#&=%+.\"' abcXYZ019-:www.example.com\x80\xff";
+    const auto text = [&](int maxLength) {
+        std::string s(std::uniform_int_distribution<std::size_t>(0, maxLength)(random), ' ');
+        for (char& c : s) c = alphabet[random() % alphabet.size()];
+        return s;
+    };
+    const int count = 20000;
+    for (int i = 0; i < count; ++i) {
+        ref_hit_t h;
+        h.host = text(kHitTextMax);
+        h.path = text(kHitTextMax);
+        h.referrer = i % 3 ? "http://www.google.com/?q=" + text(200) : text(kHitTextMax);
+        h.agent = text(kHitTextMax);
+        h.user = text(kHitTextMax);
+        h.cookie = text(kHitTextMax);
+        h.time = 1700000000 + i * 100;
+        h.status = static_cast<int>(random() % 600);
+        h.bytes = static_cast<std::int64_t>(random()) - 1000;
+        ASSERT_EQ(Process(h, i % 2 == 0), 1);
+    }
+    sessions->CloseAllSessions();
+    EXPECT_EQ(tables.counters.totalHits, static_cast<std::uint64_t>(count));
+    EXPECT_GT(tables.counters.sessions, 0u);
 }
 
 }  // namespace
