@@ -90,11 +90,11 @@ std::size_t FindLineEnd(const char* data, std::size_t size, std::size_t offset,
     return i;
 }
 
-bool StartsWithFields(const char* line, std::size_t length) {
-    static constexpr char kFields[] = "#FIELDS:";
-    if (length < 8) return false;
-    for (int i = 0; i < 8; ++i) {
-        if (AsciiUpper(line[i]) != kFields[i]) return false;
+// Whether the line begins with the directive, ignoring case; directive is upper case.
+bool StartsWithDirective(const char* line, std::size_t length, std::string_view directive) {
+    if (length < directive.size()) return false;
+    for (std::size_t i = 0; i < directive.size(); ++i) {
+        if (AsciiUpper(line[i]) != directive[i]) return false;
     }
     return true;
 }
@@ -185,23 +185,32 @@ void CLogFileScanner::CaptureHeaderDate(std::string_view window) {
     static const CPatternSearch date("#Date: ", true);
     m_context.headerDateLen = 0;
     std::int64_t found = date.Find(window);
-    if (found < 0) return;
-    std::size_t pos = static_cast<std::size_t>(found) + 7;
-    std::size_t end = pos;
-    while (end < window.size() && window[end] != ' ' && window[end] != '\t' &&
-           window[end] != '\r' && window[end] != '\n')
+    if (found >= 0) SetHeaderDate(window.substr(static_cast<std::size_t>(found) + 7));
+}
+
+void CLogFileScanner::SetHeaderDate(std::string_view text) {
+    m_context.headerDateLen = 0;
+    std::size_t end = 0;
+    while (end < text.size() && text[end] != ' ' && text[end] != '\t' && text[end] != '\r' &&
+           text[end] != '\n')
         ++end;
     // A line that ends before a space or tab gives no date.
-    if (end == window.size() || window[end] == '\r' || window[end] == '\n') return;
-    std::size_t length = end - pos < kHeaderDateMax ? end - pos : kHeaderDateMax;
-    std::memcpy(m_context.headerDate, window.data() + pos, length);
+    if (end == text.size() || text[end] == '\r' || text[end] == '\n') return;
+    std::size_t length = end < kHeaderDateMax ? end : kHeaderDateMax;
+    std::memcpy(m_context.headerDate, text.data(), length);
     m_context.headerDateLen = static_cast<int>(length);
 }
 
 void CLogFileScanner::ReadDirective(const char* line, std::size_t length) {
-    if (m_logType != SCAN_LOG_W3C || !StartsWithFields(line, length)) return;
-    MapW3CFields(std::string_view(line, length), m_context.w3c);
-    m_context.cookieMode = m_context.w3c.column[W3C_COOKIE] >= 0 ? COOKIE_W3C : COOKIE_NONE;
+    if (m_logType != SCAN_LOG_W3C) return;
+    if (StartsWithDirective(line, length, "#FIELDS:")) {
+        MapW3CFields(std::string_view(line, length), m_context.w3c);
+        m_context.cookieMode = m_context.w3c.column[W3C_COOKIE] >= 0 ? COOKIE_W3C : COOKIE_NONE;
+    } else if (StartsWithDirective(line, length, "#DATE: ")) {
+        // A server writes a new header block with its own date at each restart or new day;
+        // lines without a date column belong to the latest one, not to the file's first.
+        SetHeaderDate(std::string_view(line + 7, length - 7));
+    }
 }
 
 scan_result_t CLogFileScanner::WalkFile(const CMappedFile& file) {

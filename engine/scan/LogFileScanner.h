@@ -45,6 +45,8 @@ private:
 
     scan_result_t SetUpFile(const char* window, std::size_t length, int logType);
     void CaptureHeaderDate(std::string_view window);
+    // The date of a "#Date: " directive: text is what follows the directive.
+    void SetHeaderDate(std::string_view text);
     scan_result_t WalkFile(const CMappedFile& file);
     scan_result_t WalkView(const char* data, std::size_t size, std::size_t& offset, bool lastView,
                            std::uint64_t viewStart, bool& cut);

@@ -227,6 +227,21 @@ TEST_F(ScanFixture, W3CFieldsChangingMidwayApplyFromThatLineOn) {
     EXPECT_EQ(m_consumer.hits[2].cookiePresent, 0);
 }
 
+TEST_F(ScanFixture, W3CLinesWithoutADateColumnTakeTheLatestHeaderDate) {
+    std::string path = m_dir.file("ftp.log");
+    WriteFile(path,
+              "#Date: 2005-03-01 00:00:00\n#Fields: time c-ip cs-uri-stem sc-status\n"
+              "10:00:00 1.1.1.1 /day1 200\n"
+              "#Date: 2005-03-02 00:00:00\n#Fields: time c-ip cs-uri-stem sc-status\n"
+              "10:00:00 1.1.1.1 /day2 200\n"
+              "#date: 2005-03-03\n"
+              "10:00:00 1.1.1.1 /nodate 200\n");
+    ASSERT_TRUE(Scan({path}));
+    ASSERT_EQ(m_consumer.hits.size(), 2u);  // a "#Date: " line without a time gives no date
+    EXPECT_EQ(m_consumer.hits[0].time, 1109671200);
+    EXPECT_EQ(m_consumer.hits[1].time, 1109671200 + 86400);
+}
+
 TEST_F(ScanFixture, CommentLinesNeverReachAParser) {
     m_options.debugOutput = true;
     m_options.debugOutputPath = m_dir.file("logOutput.txt");
