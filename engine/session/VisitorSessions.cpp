@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "engine/filter/WildcardMatch.h"
-#include "engine/run/CaseTables.h"
 #include "engine/table/RunTables.h"
 #include "engine/table/StringPool.h"
 #include "store/filter/TagInformation.h"
