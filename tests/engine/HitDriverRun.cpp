@@ -134,8 +134,7 @@ TEST_F(HitDriverRun, CorpusLogsAgreeWithTheReference) {
     if (!fs::exists(corpus)) GTEST_SKIP() << "no corpus";
     int compared = 0;
     for (const auto& file : fs::recursive_directory_iterator(corpus)) {
-        if (!file.is_regular_file() || file.file_size() < 10000 ||
-            file.path().extension() == ".md")
+        if (!file.is_regular_file() || file.file_size() < 10000 || file.path().extension() == ".md")
             continue;
         const reference_counts_t expected = Reference(file.path().string());
         if (parsed == 0) continue;
