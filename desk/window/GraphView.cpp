@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QPainter>
+#include <QTimerEvent>
 
 #include "desk/window/LogvaneDeskDoc.h"
 #include "store/report/TableReport.h"
@@ -12,6 +13,12 @@
 CGraphView::CGraphView(CLogvaneDeskDoc& doc, QWidget* parent) : QWidget(parent), m_doc(doc) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(120, 90);
+    if (m_graph.WantsTimer()) m_timer = startTimer(25);
+}
+
+void CGraphView::timerEvent(QTimerEvent* event) {
+    if (event->timerId() != m_timer) return QWidget::timerEvent(event);
+    m_graph.TimerTick();
 }
 
 void CGraphView::OnUpdate() {

@@ -28,6 +28,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
 
 private:
     CLogvaneDeskDoc& m_doc;
@@ -35,4 +36,5 @@ private:
     QImage m_image;
     QSize m_renderedSize;
     bool m_failed = false;
+    int m_timer = 0;  // ticks for charts that animate; 0 when none runs
 };

@@ -66,7 +66,7 @@ void CMainFrame::createWidgets() {
     m_reportList->setMinimumWidth(200);
     m_reportDock->setWidget(m_reportList);
     addDockWidget(Qt::LeftDockWidgetArea, m_reportDock);
-    resizeDocks({m_reportDock}, {260}, Qt::Horizontal);
+    resizeDocks({m_reportDock}, {300}, Qt::Horizontal);
 
     m_explanation = new CExplanationDlgBar(this);
     addDockWidget(Qt::BottomDockWidgetArea, m_explanation);

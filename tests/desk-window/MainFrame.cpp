@@ -272,4 +272,28 @@ TEST_F(MainFrameTest, SaveReportCopiesTheShownReport) {
     EXPECT_EQ(ReadFile(copy), ReadFile(reportPath));
 }
 
+struct AddressCase {
+    std::string stored;
+    std::string domain;
+    std::string address;
+};
+
+class RealAddressTest : public ::testing::TestWithParam<AddressCase> {};
+
+TEST_P(RealAddressTest, StoredUrlBecomesAnAddressToOpen) {
+    EXPECT_EQ(MakeRealAddress(GetParam().stored, GetParam().domain).toString().toStdString(),
+              GetParam().address);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Urls, RealAddressTest,
+    ::testing::Values(
+        AddressCase{"/a.html", "www.example.com", "http://www.example.com/a.html"},
+        AddressCase{"/a.html", "https://secure.example/", "https://secure.example/a.html"},
+        AddressCase{"/a.html", "", ""},
+        AddressCase{"http://other.example/x", "www.example.com", "http://other.example/x"},
+        AddressCase{"www.other.example/x", "", "http://www.other.example/x"},
+        AddressCase{"/p?a=1&amp;b=2", "d.example", "http://d.example/p?a=1&b=2"},
+        AddressCase{"   ", "d.example", ""}));
+
 }  // namespace

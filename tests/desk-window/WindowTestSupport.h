@@ -24,10 +24,11 @@ inline QApplication& EnsureApplication() {
     static int argc = 1;
     static char name[] = "logvane-window-test";
     static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
+    // Never destroyed: Qt's own teardown at exit must not run after the application is gone.
+    static auto* app = new QApplication(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Zentrik Labs"));
     QApplication::setApplicationName(QStringLiteral("Logvane4"));
-    return app;
+    return *app;
 }
 
 // Records the addresses the program would have opened instead of opening them.
