@@ -105,6 +105,11 @@ int CAnalysisProgressDlg::exec() {
     return QDialog::exec();
 }
 
+void CAnalysisProgressDlg::reject() {
+    if (m_mode == PROGRESS_MODE && !m_closeRequested) CProgress::SetCancel();
+    QDialog::reject();
+}
+
 void CAnalysisProgressDlg::PostProgress(const std::string& document) {
     {
         const std::lock_guard lock(m_mailboxLock);

@@ -32,6 +32,9 @@ public:
 
     // Error mode without errors ends at once without showing anything.
     int exec() override;
+    // Escape or the window's close button during a run cancel it, like the Cancel button:
+    // the dialog must never go away while the analysis carries on unseen.
+    void reject() override;
 
     // Thread-safe: hands a new progress document to the dialog, which shows it on the
     // user-interface thread.

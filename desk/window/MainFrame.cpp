@@ -258,6 +258,8 @@ void CMainFrame::SwitchView(view_class_t viewClass) {
         delete old->AsWidget();
     }
     m_view->AsWidget()->show();
+    // Views size their columns from their width: give them their place first.
+    m_viewLayout->activate();
     m_view->OnUpdate();
 }
 

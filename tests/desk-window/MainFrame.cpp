@@ -152,6 +152,27 @@ TEST_F(MainFrameTest, GraphAndChartTogglesReselectOnlyOnChange) {
     EXPECT_EQ(ActiveClass(), view_class_t::Chart);
 }
 
+TEST_F(MainFrameTest, OneRowTableShowsAsGraphAndAsTableWithoutReloading) {
+    CReportTree tree;
+    tree.AddReport(logvane::test::MakePagesTable("One", 1, -1, true));
+    const std::string one = dir.file("one.bvr");
+    ASSERT_TRUE(tree.SaveXML(one.c_str()));
+    frame->GetDocument().LoadReportFile(one);
+    EXPECT_EQ(ActiveClass(), view_class_t::Graph);
+    const CReportTree* loaded = frame->GetDocument().GetReportTree();
+    frame->GetAction("Show as Chart")->trigger();
+    EXPECT_EQ(ActiveClass(), view_class_t::Chart);
+    EXPECT_EQ(frame->GetDocument().GetReportTree(), loaded);
+    auto* chart = dynamic_cast<CChartView*>(frame->GetActiveView());
+    ASSERT_NE(chart, nullptr);
+    EXPECT_EQ(chart->GetModel()->rowCount(), 1);
+    // Columns fit the view: none wider than 8/10 of it, none narrower than 30 pixels.
+    for (int c = 0; c < chart->GetModel()->columnCount(); ++c) {
+        EXPECT_LE(chart->columnWidth(c), chart->viewport()->width() * 8 / 10 + 1);
+        EXPECT_GE(chart->columnWidth(c), 30);
+    }
+}
+
 TEST_F(MainFrameTest, GraphIsRedrawnAtTheNewSize) {
     Load();
     Select("Pages");

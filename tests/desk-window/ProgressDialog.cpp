@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <thread>
 
@@ -181,6 +182,20 @@ TEST_F(ProgressDialogTest, CancelSetsTheFlagAndCloses) {
     EXPECT_EQ(dlg.exec(), QDialog::Rejected);
     EXPECT_FALSE(timedOut);
     EXPECT_TRUE(CProgress::ShouldCancel());
+}
+
+TEST_F(ProgressDialogTest, EscapeDuringARunCancelsIt) {
+    CAnalysisProgressDlg dlg(nullptr, CAnalysisProgressDlg::PROGRESS_MODE);
+    QTimer::singleShot(0, &dlg, [&dlg] { QTest::keyClick(&dlg, Qt::Key_Escape); });
+    dlg.exec();
+    EXPECT_TRUE(CProgress::ShouldCancel());
+}
+
+TEST_F(ProgressDialogTest, TheWorkersCloseRequestDoesNotCancel) {
+    CAnalysisProgressDlg dlg(nullptr, CAnalysisProgressDlg::PROGRESS_MODE);
+    QTimer::singleShot(0, &dlg, [&dlg] { dlg.PostCloseRequest(); });
+    dlg.exec();
+    EXPECT_FALSE(CProgress::ShouldCancel());
 }
 
 TEST_F(ProgressDialogTest, DocumentsFromAnotherThreadArriveWhole) {
