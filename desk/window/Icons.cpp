@@ -346,24 +346,35 @@ void Dot(QPainter& p, const QColor& color, qreal radius) {
     p.drawEllipse(QPointF(8, 8), radius, radius);
 }
 
-// The weather-vane mark of the program: an arrow over a compass cross.
+// The weather-vane mark of the program: an arrow with a feathered tail on a pole, over the
+// compass cross.
 void VaneMark(QPainter& p) {
-    p.setPen(Outline(QColor(255, 255, 255, 150), 0.8));
-    p.drawLine(QPointF(8, 4), QPointF(8, 15));
-    p.drawLine(QPointF(3, 12), QPointF(13, 12));
-    QPainterPath arrow;
-    arrow.moveTo(1.5, 6);
-    arrow.lineTo(11, 6);
-    arrow.lineTo(11, 3.5);
-    arrow.lineTo(15, 6.5);
-    arrow.lineTo(11, 9.5);
-    arrow.lineTo(11, 7);
-    arrow.lineTo(1.5, 7);
-    arrow.closeSubpath();
+    p.setPen(Outline(QColor(255, 255, 255, 140), 0.8));
+    p.drawLine(QPointF(4, 12.5), QPointF(12, 12.5));
+    p.setPen(Outline(Qt::white, 1.0));
+    p.drawLine(QPointF(8, 5.5), QPointF(8, 14.5));
     p.setPen(Qt::NoPen);
     p.setBrush(Qt::white);
+    p.drawEllipse(QPointF(8, 5.5), 1.1, 1.1);
+    QPainterPath arrow;
+    arrow.moveTo(15, 5.5);
+    arrow.lineTo(11.5, 3.2);
+    arrow.lineTo(11.5, 5);
+    arrow.lineTo(5, 5);
+    arrow.lineTo(5, 6);
+    arrow.lineTo(11.5, 6);
+    arrow.lineTo(11.5, 7.8);
+    arrow.closeSubpath();
     p.drawPath(arrow);
-    p.drawRect(QRectF(1.5, 4, 2.2, 5));
+    QPainterPath tail;
+    tail.moveTo(5.5, 5.5);
+    tail.lineTo(2.5, 2.5);
+    tail.lineTo(1.2, 2.5);
+    tail.lineTo(3.6, 5.5);
+    tail.lineTo(1.2, 8.5);
+    tail.lineTo(2.5, 8.5);
+    tail.closeSubpath();
+    p.drawPath(tail);
 }
 
 }  // namespace

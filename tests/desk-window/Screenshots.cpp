@@ -65,10 +65,11 @@ TEST_F(Screenshots, MainViews) {
     frame.show();
     Save(&frame, "01-empty");
     frame.GetDocument().LoadReportFile(reportPath);
-    Save(&frame, "02-folder");
+    Save(&frame, "02-first");
     QTreeWidgetItem* graph = Find(frame, [](const CReport& r) {
         const auto* t = dynamic_cast<const CTableReport*>(&r);
-        return t && !t->IsNestedTable() && t->CanDisplayAsGraph() && t->GetNumRows() > 3;
+        return t && !t->IsNestedTable() && t->CanDisplayAsGraph() && t->GetNumRows() > 3 &&
+               t->GetGraphType() != CTableReport::PIE;
     });
     if (graph) {
         frame.GetReportList()->scrollToItem(graph);
@@ -100,6 +101,13 @@ TEST_F(Screenshots, MainViews) {
     if (text) {
         frame.GetReportList()->setCurrentItem(text);
         Save(&frame, "07-text");
+    }
+    QTreeWidgetItem* folder =
+        Find(frame, [](const CReport& r) { return r.GetReportType() == CReport::FOLDER; });
+    if (folder) {
+        frame.GetReportList()->scrollToItem(folder);
+        frame.GetReportList()->setCurrentItem(folder);
+        Save(&frame, "07-folder");
     }
 }
 
