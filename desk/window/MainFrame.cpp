@@ -9,6 +9,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QSaveFile>
+#include <QSettings>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -42,10 +43,25 @@ CMainFrame::CMainFrame(CLogvaneDeskApp& app, QWidget* parent)
     createConnections();
     SwitchView(view_class_t::GenericMessage);
     RemoveTreeViewToolbarItem();
+    const QSettings profile;
+    restoreGeometry(profile.value(QStringLiteral("MainWindow/geometry")).toByteArray());
+    restoreState(profile.value(QStringLiteral("MainWindow/state")).toByteArray());
+    // The explanation bar opens with the first explanation, wherever it was left.
+    if (m_explanation->IsMinimised()) m_explanation->hide();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    QSettings profile;
+    profile.setValue(QStringLiteral("MainWindow/geometry"), saveGeometry());
+    profile.setValue(QStringLiteral("MainWindow/state"), saveState());
+    QMainWindow::closeEvent(event);
 }
 
 CMainFrame::~CMainFrame() {
-    // Views read the document's reports: they go first.
+    // Nothing may reach the half-destroyed frame: the list and the document fall silent, and
+    // the views, which read the document's reports, go first.
+    m_reportList->blockSignals(true);
+    m_doc->disconnect(this);
     if (m_view) delete m_view->AsWidget();
     m_view = nullptr;
     m_doc->SetFrame(nullptr);
@@ -101,8 +117,10 @@ void CMainFrame::createMenus() {
         ->setEnabled(false);
     AddCommand(file, QStringLiteral("&Open..."), QKeySequence::Open,
                icons::CommandIcon(command_icon_t::Open));
+    // Saving copies the shown report's file: there is nothing to save before one is loaded.
     AddCommand(file, QStringLiteral("&Save Report..."), QKeySequence::Save,
-               icons::CommandIcon(command_icon_t::Save));
+               icons::CommandIcon(command_icon_t::Save))
+        ->setEnabled(false);
     AddCommand(file, QStringLiteral("Open &XML report..."));
     file->addSeparator();
     AddCommand(file, QStringLiteral("&Export Report..."), {},
@@ -197,11 +215,15 @@ void CMainFrame::createConnections() {
         UpdateGraphButtons();
     });
     connect(m_doc, &CLogvaneDeskDoc::reportLoaded, this, [this] {
+        GetAction(QStringLiteral("Save Report"))->setEnabled(true);
         if (const CReportTree* tree = m_doc->GetReportTree()) m_reportList->Fill(*tree);
         if (!m_doc->GetReportTree() || !m_doc->GetReportTree()->GetRoot())
             m_doc->SelectReport(nullptr);
     });
-    connect(m_doc, &CLogvaneDeskDoc::reportClosed, m_reportList, &CReportTreeCtrl::Empty);
+    connect(m_doc, &CLogvaneDeskDoc::reportClosed, this, [this] {
+        GetAction(QStringLiteral("Save Report"))->setEnabled(false);
+        m_reportList->Empty();
+    });
     connect(m_doc, &CLogvaneDeskDoc::reportSelected, this, &CMainFrame::OnReportSelected);
 }
 

@@ -51,6 +51,10 @@ public:
     void OnOpenXmlReport();
     void OnProjectChooser();
 
+protected:
+    // Remembers the window's size and the places of its bars for the next start.
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void createWidgets();
     void createMenus();

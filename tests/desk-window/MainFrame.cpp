@@ -286,7 +286,9 @@ TEST_F(MainFrameTest, OpenTakesReportsAndRefusesOtherFiles) {
 }
 
 TEST_F(MainFrameTest, SaveReportCopiesTheShownReport) {
+    EXPECT_FALSE(frame->GetAction("Save Report")->isEnabled());
     Load();
+    EXPECT_TRUE(frame->GetAction("Save Report")->isEnabled());
     const std::string copy = dir.file("copy.bvr");
     WriteFile(copy, "old");
     EXPECT_TRUE(frame->SaveReportTo(QString::fromStdString(copy)));
