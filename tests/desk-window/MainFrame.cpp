@@ -5,6 +5,8 @@
 #include <QAction>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QMessageBox>
+#include <QTimer>
 
 #include "WindowTestSupport.h"
 #include "desk/window/ChartView.h"
@@ -283,6 +285,23 @@ TEST_F(MainFrameTest, OpenTakesReportsAndRefusesOtherFiles) {
     EXPECT_TRUE(frame->GetDocument().OpenPath(mixed));
     EXPECT_EQ(frame->GetDocument().GetLoadedPath(), mixed);
     EXPECT_EQ(frame->GetReportList()->topLevelItemCount(), 4);
+}
+
+TEST_F(MainFrameTest, OpenOfAnotherExtensionSaysUnknownFormat) {
+    Load();
+    const CReportTree* shown = frame->GetDocument().GetReportTree();
+    QString message;
+    QTimer::singleShot(0, frame.get(), [&message] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            message = box->text();
+            box->accept();
+        }
+    });
+    frame->GetDocument().m_pendingOpenPath = dir.file("notes.txt");
+    frame->OnOpen();
+    EXPECT_EQ(message, "Unknown File format.");
+    EXPECT_EQ(frame->GetDocument().GetReportTree(), shown);
+    EXPECT_TRUE(frame->GetDocument().m_pendingOpenPath.empty());
 }
 
 TEST_F(MainFrameTest, SaveReportCopiesTheShownReport) {
