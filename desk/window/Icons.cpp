@@ -34,7 +34,9 @@ QIcon MakeIcon(const painter_fn& paint) {
         p.scale(size / 16.0, size / 16.0);
         paint(p);
         p.end();
-        icon.addPixmap(pixmap);
+        // Selected rows show the same picture, not a tinted one.
+        icon.addPixmap(pixmap, QIcon::Normal);
+        icon.addPixmap(pixmap, QIcon::Selected);
     }
     return icon;
 }
