@@ -51,6 +51,8 @@ bench: deps
 	cmake --build $(BUILD_DIR) --target logvane-benchmarks -j $(JOBS)
 	@set -e; for b in $(BUILD_DIR)/bench/bench-*; do \
 	  case $$b in *log_generator) continue;; esac; echo "== $$b"; "$$b"; done
+	@echo "== whole runs against the open-source analyzers"
+	BUILD_DIR=$(BUILD_DIR) tools/bench-peers.sh
 
 clean:
 	rm -rf $(BUILD_DIR) $(SANITIZE_DIR)
