@@ -217,7 +217,7 @@ for tool in "${TOOLS[@]}"; do
 done
 
 echo
-printf '%-10s %10s %12s %10s %18s\n' tool "median s" lines/s "peak MiB" "time vs Logvane"
+printf '%-10s %10s %12s %10s %18s\n' tool "median s" lines/s "peak MiB" "time / Logvane"
 for tool in "${TOOLS[@]}"; do
     printf '%-10s %10s %12.0f %10s %17.2fx\n' "$tool" "${MEDIAN[$tool]}" \
         "$(awk -v n="$LINES" -v s="${MEDIAN[$tool]}" 'BEGIN { print (s > 0) ? n / s : 0 }')" \
