@@ -23,18 +23,24 @@ constexpr std::string_view kEmptyValue = "(empty)";
 constexpr std::string_view kUnknown = "Unknown";
 constexpr std::size_t kScratchSize = 2048;
 
-// Finds `key` in `table`, inserting it on a miss with a pool copy of its text (`text` and
-// `length` name the key fields). `pooled` caches the copy across tables keyed by the same
-// text. Null when the pool refuses: the entry then holds an empty key and is not counted.
+// Finds `key` (whose Hash(0) is `hash`) in `table`, inserting it on a miss with a pool copy
+// of its text (`text` and `length` name the key fields). `pooled` carries the key's pool copy
+// across tables keyed by the same text: used when set, and set from the entry found or made.
+// Null when the pool refuses: the entry then holds an empty key and is not counted.
 template <class Table, class T>
-T* Upsert(Table& table, T key, const char* T::*text, std::uint32_t T::*length,
+T* Upsert(Table& table, T key, std::uint32_t hash, const char* T::*text, std::uint32_t T::*length,
           const char** pooled = nullptr) {
     bool isNew = false;
-    T* entry = table.Lookup(key, isNew);
-    if (!isNew) return entry;
+    T* entry = table.Lookup(key, hash, isNew);
+    if (!isNew) {
+        if (pooled && !*pooled && entry->*length == key.*length) *pooled = entry->*text;
+        return entry;
+    }
     const char* copy = pooled && *pooled ? *pooled : PoolCopy(key.*text, key.*length);
     if (pooled) *pooled = copy;
-    *entry = T{};
+    // A fresh slot holds a blank entry, except for what the table itself gave it (the child
+    // table of a two-level entry).
+    if constexpr (!requires { typename T::child_table; }) *entry = T{};
     if (!copy) {
         entry->*text = "";
         return nullptr;
@@ -44,40 +50,60 @@ T* Upsert(Table& table, T key, const char* T::*text, std::uint32_t T::*length,
     return entry;
 }
 
-referinfo_t* CountText(CFastHashTable<referinfo_t>& table, std::string_view text,
-                       const char** pooled = nullptr) {
+// A text with its Hash(0), computed once for the tables it is counted in, and its pool copy
+// once one of them holds it.
+struct hashed_text_t {
+    std::string_view text;
+    std::uint32_t hash = 0;
+    const char* pooled = nullptr;
+
+    hashed_text_t() = default;
+    explicit hashed_text_t(std::string_view t) : text(t), hash(memcrc(t.data(), t.size(), 0)) {}
+
+    // The text to look up with: the pool copy once known, which the entries sharing it
+    // recognise by its address.
+    const char* Key() const { return pooled ? pooled : text.data(); }
+};
+
+referinfo_t* CountText(CFastHashTable<referinfo_t>& table, hashed_text_t& text) {
     referinfo_t key;
-    key.text = text.data();
-    key.length = static_cast<std::uint32_t>(text.size());
-    referinfo_t* entry = Upsert(table, key, &referinfo_t::text, &referinfo_t::length, pooled);
+    key.text = text.Key();
+    key.length = static_cast<std::uint32_t>(text.text.size());
+    referinfo_t* entry =
+        Upsert(table, key, text.hash, &referinfo_t::text, &referinfo_t::length, &text.pooled);
     if (entry) ++entry->hits;
     return entry;
 }
 
+referinfo_t* CountText(CFastHashTable<referinfo_t>& table, std::string_view text) {
+    hashed_text_t hashed(text);
+    return CountText(table, hashed);
+}
+
 // Counts the pair (parent, child) in a two-level table.
-void CountPair(CNestedTable& table, std::string_view parent, std::string_view child) {
+void CountPair(CNestedTable& table, hashed_text_t& parent, hashed_text_t& child) {
     nested_info_t key;
-    key.text = parent.data();
-    key.length = static_cast<std::uint32_t>(parent.size());
-    bool isNew = false;
-    nested_info_t* entry = table.Lookup(key, isNew);
-    if (isNew) {
-        const char* copy = PoolCopy(parent.data(), parent.size());
-        entry->text = copy ? copy : "";
-        entry->length = copy ? key.length : 0;
-        if (!copy) return;
-    }
+    key.text = parent.Key();
+    key.length = static_cast<std::uint32_t>(parent.text.size());
+    nested_info_t* entry = Upsert(table, key, parent.hash, &nested_info_t::text,
+                                  &nested_info_t::length, &parent.pooled);
+    if (!entry) return;
     ++entry->hits;
     if (entry->children) CountText(*entry->children, child);
 }
 
-resource_info_t* CountResource(CFastHashTable<resource_info_t>& table, std::string_view url,
-                               std::uint64_t bytes, bool incomplete, const char** pooled) {
+void CountPair(CNestedTable& table, std::string_view parent, std::string_view child) {
+    hashed_text_t hashedParent(parent), hashedChild(child);
+    CountPair(table, hashedParent, hashedChild);
+}
+
+resource_info_t* CountResource(CFastHashTable<resource_info_t>& table, hashed_text_t& url,
+                               std::uint64_t bytes, bool incomplete) {
     resource_info_t key;
-    key.url = url.data();
-    key.length = static_cast<std::uint32_t>(url.size());
+    key.url = url.Key();
+    key.length = static_cast<std::uint32_t>(url.text.size());
     resource_info_t* entry =
-        Upsert(table, key, &resource_info_t::url, &resource_info_t::length, pooled);
+        Upsert(table, key, url.hash, &resource_info_t::url, &resource_info_t::length, &url.pooled);
     if (!entry) return nullptr;
     ++entry->hits;
     entry->bytes += bytes;
@@ -123,17 +149,46 @@ bool FieldValid(const char* text, std::int32_t length) {
            static_cast<std::int32_t>(strnlen(text, kHitTextSize)) == length;
 }
 
+// ASCII A-Z to a-z, eight bytes at a time: every hit folds some 250 bytes of texts.
 void Lower(char* text, std::int32_t length) {
-    for (std::int32_t i = 0; i < length; ++i)
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+    std::int32_t i = 0;
+    for (; i + 8 <= length; i += 8) {
+        std::uint64_t v;
+        std::memcpy(&v, text + i, sizeof v);
+        const std::uint64_t low7 = v & ~kHigh;
+        // The high bit of each byte: at least 'A', above 'Z', and not a byte above 0x7f.
+        const std::uint64_t atLeastA = low7 + (0x80 - 'A') * kOnes;
+        const std::uint64_t aboveZ = low7 + (0x80 - 'Z' - 1) * kOnes;
+        const std::uint64_t upper = (atLeastA ^ aboveZ) & ~v & kHigh;
+        if (!upper) continue;
+        v |= upper >> 2;
+        std::memcpy(text + i, &v, sizeof v);
+    }
+    for (; i < length; ++i)
         text[i] = static_cast<char>(logvane::casefold::kLower[static_cast<unsigned char>(text[i])]);
 }
 
 }  // namespace
 
-// What one hit hands from step to step to the visitor session.
+// What one hit hands from step to step to the visitor session. The URL and referrer carry
+// their hashes and pool copies from the first table that counts them to the next.
 struct CHitProcessor::per_hit_t {
-    const char* pooledUrl = nullptr;  // the URL's pool copy, shared by the URL tables
-    const char* pooledReferrer = nullptr;
+    hashed_text_t url;
+    hashed_text_t referrer;  // hashed only when a referrer table needs it
+    bool referrerHashed = false;
+
+    hashed_text_t& Referrer(std::string_view normalized) {
+        if (!referrerHashed) {
+            referrer = hashed_text_t(normalized);
+            referrerHashed = true;
+        }
+        return referrer;
+    }
+
+    const char* pooledHost = nullptr;
+    std::uint32_t hostHash = 0;
     path_item_t item;
     bool hasItem = false;
 };
@@ -183,9 +238,12 @@ void CHitProcessor::Normalize(hit_t& hit) {
     // referrer first would turn an encoded "+" in a phrase into a blank.
     std::memcpy(m_rawReferrer, hit.referrer, static_cast<std::size_t>(hit.referrerLen) + 1);
     m_rawReferrerLength = static_cast<std::size_t>(hit.referrerLen);
-    int decoded = 0;
-    UrlDecode(hit.referrer, &decoded, hit.referrer, hit.referrerLen);
-    hit.referrerLen = decoded;
+    const std::size_t rawLength = m_rawReferrerLength;
+    if (std::memchr(hit.referrer, '%', rawLength) || std::memchr(hit.referrer, '+', rawLength)) {
+        int decoded = 0;
+        UrlDecode(hit.referrer, &decoded, hit.referrer, hit.referrerLen);
+        hit.referrerLen = decoded;
+    }
 
     m_urlLength = m_normalizer.Normalize(hit.Path(), true, m_url.data());
     const page_type_t type = m_classifiers.fileTypes
@@ -208,30 +266,35 @@ int CHitProcessor::ProcessHit(hit_t& hit) {
 
     const std::uint64_t bytes = hit.bytes > 0 ? static_cast<std::uint64_t>(hit.bytes) : 0;
     ++m_tables.counters.totalHits;
+    per_hit_t state;
+    state.url = hashed_text_t(GetUrl());
+    state.hostHash = memcrc(hit.host, static_cast<std::size_t>(hit.hostLen), 0);
+    Prefetch(hit, external, state);
     CountQueryStrings(m_tables.queryStrings, hit.Path());
     CountTime(hit, bytes);
-    CountStatus(hit);
-    per_hit_t state;
+    CountStatus(hit, state);
     const bool success = m_pageType != kUnsuccessfulPageType;
     if (success) {
         CountResources(hit, bytes, state);
-        CountTrackedFiles(hit, bytes, external);
+        CountTrackedFiles(hit, bytes, external, state);
     }
     if (hit.agentPresent) IdentifyAgent(hit);
     const bool navigation = state.hasItem && m_referrerLength >= 2;
     if (hit.referrerPresent && hit.status == 404)
-        CountPair(m_tables.notFoundReferrers, GetUrl(), GetReferrer());
+        CountPair(m_tables.notFoundReferrers, state.url, state.Referrer(GetReferrer()));
     if (external)
         CountExternalReferrer(hit, navigation, state);
     else if (navigation)
         SetCameFrom(state);
-    CountCountry(hit);
-    CountHostAndUser(hit, bytes);
+    CountHostAndUser(hit, bytes, state);
+    CountCountry(hit, state);
 
     if (m_sessions) {
         visit_t visit;
         visit.cookie = hit.cookiePresent ? hit.Cookie() : std::string_view();
         visit.host = hit.Host();
+        visit.pooledHost = state.pooledHost;
+        visit.hostHash = state.hostHash;
         visit.time = hit.time;
         visit.status = hit.status;
         visit.isPage = m_pageType == static_cast<int>(page_type_t::PAGE);
@@ -240,6 +303,30 @@ int CHitProcessor::ProcessHit(hit_t& hit) {
         m_sessions->RecordVisit(visit);
     }
     return 1;
+}
+
+void CHitProcessor::Prefetch(const hit_t& hit, bool external, per_hit_t& state) {
+    m_tables.hosts.Prefetch(state.hostHash);
+    if (m_sessions) m_sessions->Prefetch(hit.cookiePresent ? hit.Cookie() : "", state.hostHash);
+    if (m_pageType == kUnsuccessfulPageType) return;
+    m_tables.resources.Prefetch(state.url.hash);
+    switch (static_cast<page_type_t>(m_pageType)) {
+        case page_type_t::PAGE:
+            m_tables.pages.Prefetch(state.url.hash);
+            break;
+        case page_type_t::FILE:
+            m_tables.files.Prefetch(state.url.hash);
+            break;
+        case page_type_t::IMAGE:
+            m_tables.images.Prefetch(state.url.hash);
+            break;
+        default:
+            m_tables.miscWeb.Prefetch(state.url.hash);
+            break;
+    }
+    if (!external) return;
+    m_tables.pageReferrers.Prefetch(state.url.hash);
+    m_tables.referringPages.Prefetch(state.Referrer(GetReferrer()).hash);
 }
 
 void CHitProcessor::CountQueryStrings(CNestedTable& table, std::string_view path) {
@@ -266,7 +353,7 @@ void CHitProcessor::CountTime(const hit_t& hit, std::uint64_t bytes) {
     if (hit.time > c.latestHit) c.latestHit = hit.time;
 }
 
-void CHitProcessor::CountStatus(const hit_t& hit) {
+void CHitProcessor::CountStatus(const hit_t& hit, per_hit_t& state) {
     run_counters_t& c = m_tables.counters;
     if (hit.status == 304) ++c.cachedHits;
     if (hit.status == 206) ++c.incompleteHits;
@@ -275,46 +362,52 @@ void CHitProcessor::CountStatus(const hit_t& hit) {
     key.url = hit.path;
     key.length = static_cast<std::uint32_t>(hit.pathLen);
     key.status = static_cast<std::uint32_t>(hit.status);
+    // The raw path is the URL unless normalisation changed it.
+    const bool sameAsUrl = hit.Path() == state.url.text;
+    const std::uint32_t hash =
+        (sameAsUrl ? state.url.hash : memcrc(key.url, key.length, 0)) + key.status;
     if (hit.status == 404) ++c.notFoundHits;
     auto& table = hit.status == 404 ? m_tables.notFoundErrors : m_tables.otherErrors;
-    if (error_info_t* entry = Upsert(table, key, &error_info_t::url, &error_info_t::length)) {
+    const char* pooled = sameAsUrl ? state.url.pooled : nullptr;
+    if (error_info_t* entry =
+            Upsert(table, key, hash, &error_info_t::url, &error_info_t::length, &pooled)) {
         entry->status = key.status;
         ++entry->hits;
     }
+    if (sameAsUrl && !state.url.pooled) state.url.pooled = pooled;
 }
 
 void CHitProcessor::CountResources(const hit_t& hit, std::uint64_t bytes, per_hit_t& state) {
     run_counters_t& c = m_tables.counters;
     const bool incomplete = hit.status == 206;
-    const std::string_view url = GetUrl();
-    CountResource(m_tables.resources, url, bytes, incomplete, &state.pooledUrl);
-    const std::size_t slash = url.rfind('/');
+    hashed_text_t& url = state.url;
+    CountResource(m_tables.resources, url, bytes, incomplete);
+    const std::size_t slash = url.text.rfind('/');
     if (slash != std::string_view::npos) {
-        const char* pooledDirectory = nullptr;
-        CountResource(m_tables.directories, url.substr(0, slash + 1), bytes, false,
-                      &pooledDirectory);
+        hashed_text_t directory(url.text.substr(0, slash + 1));
+        CountResource(m_tables.directories, directory, bytes, false);
     }
     resource_info_t* entry = nullptr;
     switch (static_cast<page_type_t>(m_pageType)) {
         case page_type_t::PAGE:
-            entry = CountResource(m_tables.pages, url, bytes, incomplete, &state.pooledUrl);
+            entry = CountResource(m_tables.pages, url, bytes, incomplete);
             CountDay(m_tables.pageViewsPerDay, hit.time, 1, bytes);
             ++c.pageHits;
             c.pageBytes += bytes;
             break;
         case page_type_t::FILE:
-            entry = CountResource(m_tables.files, url, bytes, incomplete, &state.pooledUrl);
+            entry = CountResource(m_tables.files, url, bytes, incomplete);
             ++c.fileHits;
             c.fileBytes += bytes;
             break;
         case page_type_t::IMAGE:
-            CountResource(m_tables.images, url, bytes, incomplete, &state.pooledUrl);
+            CountResource(m_tables.images, url, bytes, incomplete);
             ++c.imageHits;
             c.imageBytes += bytes;
             ++c.imageAndMiscWebHits;
             break;
         case page_type_t::MISCWEB:
-            CountResource(m_tables.miscWeb, url, bytes, incomplete, &state.pooledUrl);
+            CountResource(m_tables.miscWeb, url, bytes, incomplete);
             ++c.miscWebHits;
             c.miscWebBytes += bytes;
             ++c.imageAndMiscWebHits;
@@ -330,7 +423,8 @@ void CHitProcessor::CountResources(const hit_t& hit, std::uint64_t bytes, per_hi
     }
 }
 
-void CHitProcessor::CountTrackedFiles(const hit_t& hit, std::uint64_t bytes, bool external) {
+void CHitProcessor::CountTrackedFiles(const hit_t& hit, std::uint64_t bytes, bool external,
+                                      per_hit_t& state) {
     const std::string_view url = GetUrl();
     for (std::size_t i = 0; i < m_trackedPatterns.size(); ++i) {
         if (!UrlPatternMatch(m_trackedPatterns[i], m_trackedWildcards[i], url)) continue;
@@ -339,8 +433,10 @@ void CHitProcessor::CountTrackedFiles(const hit_t& hit, std::uint64_t bytes, boo
         CountQueryStrings(tracked.queryStrings, hit.Path());
         if (external) {
             const std::string_view referrer = GetReferrer();
-            CountText(tracked.referrers,
-                      referrer.empty() || referrer == "-" ? kNoReferrer : referrer);
+            if (referrer.empty() || referrer == "-")
+                CountText(tracked.referrers, kNoReferrer);
+            else
+                CountText(tracked.referrers, state.Referrer(GetReferrer()));
         }
     }
 }
@@ -382,17 +478,17 @@ void CHitProcessor::CountExternalReferrer(const hit_t& hit, bool navigation, per
     const referrer_origin_t origin = ClassifyReferrerOrigin(hit.Referrer());
     if (origin != ORIGIN_UNCOUNTED) ++c.referrerOrigins[static_cast<std::size_t>(origin)];
 
-    const std::string_view referrer = GetReferrer();
-    const bool none = referrer.empty() || referrer == "-";
-    referinfo_t* page = CountText(m_tables.referringPages, none ? kNoReferrer : referrer,
-                                  none ? nullptr : &state.pooledReferrer);
-    if (!none && page) {
+    hashed_text_t& referrer = state.Referrer(GetReferrer());
+    const bool none = referrer.text.empty() || referrer.text == "-";
+    if (none) {
+        CountText(m_tables.referringPages, kNoReferrer);
+    } else if (referinfo_t* page = CountText(m_tables.referringPages, referrer)) {
         state.item.label = page->text;
         state.item.labelLength = page->length;
         state.item.labelType = page_type_t::REFERRER;
     }
-    CountPair(m_tables.pageReferrers, GetUrl(), referrer);
-    const std::string_view domain = ReferringDomain(referrer);
+    CountPair(m_tables.pageReferrers, state.url, referrer);
+    const std::string_view domain = ReferringDomain(referrer.text);
     CountText(m_tables.referringDomains, domain.empty() ? kNoReferrer : domain);
     CountSearch(navigation, state);
 }
@@ -451,10 +547,70 @@ void CHitProcessor::SetCameFrom(per_hit_t& state) {
     }
 }
 
-void CHitProcessor::CountCountry(const hit_t& hit) {
+// The country of a host is looked up once: the address database costs a parse and a search
+// per hit, and logs repeat their clients.
+void CHitProcessor::CountCountry(const hit_t& hit, const per_hit_t& state) {
     if (!m_options.ip2Country || hit.Host() == "-") return;
+    host_country_t cacheKey;
+    cacheKey.host = hit.host;
+    cacheKey.length = static_cast<std::uint32_t>(hit.hostLen);
+    const bool byDatabase = m_classifiers.countryLookup && *m_classifiers.countryLookup;
+    if (!m_hostCountries || byDatabase != m_countryByDatabase) {
+        m_hostCountries = std::make_unique<CFastHashTable<host_country_t>>(4096);
+        m_countryByDatabase = byDatabase;
+    }
+    bool cacheNew = false;
+    const bool remember = state.pooledHost && m_hostCountries->GetCount() < kMaxRememberedHosts;
+    host_country_t* cached = m_hostCountries->Lookup(cacheKey, state.hostHash, cacheNew, remember);
+    country_info_t key;
+    std::uint32_t hash = 0;
+    if (cached && !cacheNew) {
+        key.abbreviation = cached->abbreviation;
+        key.abbreviationLength = cached->abbreviationLength;
+        key.name = cached->name;
+        key.nameLength = cached->nameLength;
+        hash = cached->countryHash;
+    } else {
+        const country_result_t result = LookUpCountry(hit, byDatabase);
+        key.abbreviation = result.abbreviation.data();
+        key.abbreviationLength = static_cast<std::uint32_t>(result.abbreviation.size());
+        key.name = result.name.data();
+        key.nameLength = static_cast<std::uint32_t>(result.name.size());
+        hash = key.Hash(0);
+    }
+    bool isNew = false;
+    country_info_t* entry = m_tables.countries.Lookup(key, hash, isNew);
+    if (isNew) {
+        const char* abbreviation = PoolCopy(key.abbreviation, key.abbreviationLength);
+        const char* name = PoolCopy(key.name, key.nameLength);
+        *entry = country_info_t{};
+        entry->abbreviation = entry->name = "";
+        if (!abbreviation || !name) entry = nullptr;
+        if (entry) {
+            *entry = key;
+            entry->abbreviation = abbreviation;
+            entry->name = name;
+        }
+    }
+    if (entry) ++entry->hits;
+    if (!cached || !cacheNew) return;
+    // Remembered with the table's pool copies (the database's texts may not outlive the call);
+    // without them the slot keeps an empty key that no host matches.
+    *cached = host_country_t{};
+    cached->host = "";
+    if (!entry) return;
+    cached->host = state.pooledHost;
+    cached->length = cacheKey.length;
+    cached->abbreviation = entry->abbreviation;
+    cached->abbreviationLength = entry->abbreviationLength;
+    cached->name = entry->name;
+    cached->nameLength = entry->nameLength;
+    cached->countryHash = hash;
+}
+
+country_result_t CHitProcessor::LookUpCountry(const hit_t& hit, bool byDatabase) {
     country_result_t result{kUnknown, kUnknown};
-    if (m_classifiers.countryLookup && *m_classifiers.countryLookup) {
+    if (byDatabase) {
         (*m_classifiers.countryLookup)(hit.Host(), result);
     } else if (hit.hostIsName && m_classifiers.suffixes) {
         // Without an address database a resolved name still tells its country by its suffix;
@@ -468,32 +624,15 @@ void CHitProcessor::CountCountry(const hit_t& hit) {
         const std::string_view key(lowered, suffix.size());
         if (!m_classifiers.suffixes->Lookup(key).empty()) result = {key, key};
     }
-    country_info_t key;
-    key.abbreviation = result.abbreviation.data();
-    key.abbreviationLength = static_cast<std::uint32_t>(result.abbreviation.size());
-    key.name = result.name.data();
-    key.nameLength = static_cast<std::uint32_t>(result.name.size());
-    bool isNew = false;
-    country_info_t* entry = m_tables.countries.Lookup(key, isNew);
-    if (isNew) {
-        const char* abbreviation = PoolCopy(key.abbreviation, key.abbreviationLength);
-        const char* name = PoolCopy(key.name, key.nameLength);
-        *entry = country_info_t{};
-        entry->abbreviation = entry->name = "";
-        if (!abbreviation || !name) return;
-        *entry = key;
-        entry->abbreviation = abbreviation;
-        entry->name = name;
-    }
-    ++entry->hits;
+    return result;
 }
 
-void CHitProcessor::CountHostAndUser(const hit_t& hit, std::uint64_t bytes) {
+void CHitProcessor::CountHostAndUser(const hit_t& hit, std::uint64_t bytes, per_hit_t& state) {
     host_info_t hostKey;
     hostKey.host = hit.host;
     hostKey.length = static_cast<std::uint32_t>(hit.hostLen);
-    if (host_info_t* host =
-            Upsert(m_tables.hosts, hostKey, &host_info_t::host, &host_info_t::length)) {
+    if (host_info_t* host = Upsert(m_tables.hosts, hostKey, state.hostHash, &host_info_t::host,
+                                   &host_info_t::length, &state.pooledHost)) {
         ++host->hits;
         host->bytes += bytes;
     }
@@ -501,8 +640,8 @@ void CHitProcessor::CountHostAndUser(const hit_t& hit, std::uint64_t bytes) {
     user_info_t userKey;
     userKey.name = hit.user;
     userKey.length = static_cast<std::uint32_t>(hit.userLen);
-    if (user_info_t* user =
-            Upsert(m_tables.users, userKey, &user_info_t::name, &user_info_t::length)) {
+    if (user_info_t* user = Upsert(m_tables.users, userKey, userKey.Hash(0), &user_info_t::name,
+                                   &user_info_t::length)) {
         ++user->hits;
         user->bytes += bytes;
     }
@@ -512,6 +651,7 @@ const char* CHitProcessor::Intern(std::string_view text) {
     referinfo_t key;
     key.text = text.data();
     key.length = static_cast<std::uint32_t>(text.size());
-    referinfo_t* entry = Upsert(m_interned, key, &referinfo_t::text, &referinfo_t::length);
+    referinfo_t* entry =
+        Upsert(m_interned, key, key.Hash(0), &referinfo_t::text, &referinfo_t::length);
     return entry ? entry->text : nullptr;
 }

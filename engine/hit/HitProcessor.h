@@ -77,17 +77,19 @@ private:
     static bool Validate(const hit_t& hit);
     static void FoldCase(hit_t& hit);
     void Normalize(hit_t& hit);
+    void Prefetch(const hit_t& hit, bool external, per_hit_t& state);
     void CountQueryStrings(CNestedTable& table, std::string_view path);
     void CountTime(const hit_t& hit, std::uint64_t bytes);
-    void CountStatus(const hit_t& hit);
+    void CountStatus(const hit_t& hit, per_hit_t& state);
     void CountResources(const hit_t& hit, std::uint64_t bytes, per_hit_t& state);
-    void CountTrackedFiles(const hit_t& hit, std::uint64_t bytes, bool external);
+    void CountTrackedFiles(const hit_t& hit, std::uint64_t bytes, bool external, per_hit_t& state);
     void IdentifyAgent(const hit_t& hit);
     void CountExternalReferrer(const hit_t& hit, bool navigation, per_hit_t& state);
     void CountSearch(bool navigation, per_hit_t& state);
     void SetCameFrom(per_hit_t& state);
-    void CountCountry(const hit_t& hit);
-    void CountHostAndUser(const hit_t& hit, std::uint64_t bytes);
+    void CountCountry(const hit_t& hit, const per_hit_t& state);
+    country_result_t LookUpCountry(const hit_t& hit, bool byDatabase);
+    void CountHostAndUser(const hit_t& hit, std::uint64_t bytes, per_hit_t& state);
 
     // The pool key of `text`, interned once per run (labels that no table holds).
     const char* Intern(std::string_view text);
@@ -121,6 +123,30 @@ private:
     // Agents beyond this many are matched every time rather than remembered.
     static constexpr std::uint32_t kMaxRememberedAgents = 65536;
     CFastHashTable<agent_match_t> m_agents{4096};
+
+    // The country found for a client host (the countries table's pool copies) and the hash of
+    // its abbreviation.
+    struct host_country_t {
+        const char* host = nullptr;
+        std::uint32_t length = 0;
+        std::uint32_t countryHash = 0;
+        const char* abbreviation = nullptr;
+        const char* name = nullptr;
+        std::uint32_t abbreviationLength = 0;
+        std::uint32_t nameLength = 0;
+
+        void Release() {}
+        std::uint32_t Hash(std::uint32_t seed) const { return memcrc(host, length, seed); }
+        bool Equals(const host_country_t& o) const {
+            return logvane::table::SameText(host, length, o.host, o.length);
+        }
+        int Compare(const host_country_t&) const { return 0; }
+    };
+    // Hosts beyond this many are looked up every time.
+    static constexpr std::uint32_t kMaxRememberedHosts = 65536;
+    // Dropped when the lookup comes or goes (the database is installed once per run).
+    std::unique_ptr<CFastHashTable<host_country_t>> m_hostCountries;
+    bool m_countryByDatabase = false;
 
     std::vector<char> m_url, m_referrer, m_cameFrom, m_scratch;
     std::size_t m_urlLength = 0, m_referrerLength = 0;

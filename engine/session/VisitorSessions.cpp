@@ -47,11 +47,13 @@ void CVisitorSessions::RecordVisit(const visit_t& visit) {
     visitor_t key;
     key.key = identity.data();
     key.length = static_cast<std::uint32_t>(identity.size());
+    // A visitor known by its host shares the hosts table's hash and pool copy.
+    const bool byHost = visit.pooledHost && identity.data() == visit.host.data();
     bool isNew = false;
-    visitor_t* visitor = m_visitors->Lookup(key, isNew);
+    visitor_t* visitor = m_visitors->Lookup(key, byHost ? visit.hostHash : key.Hash(0), isNew);
     if (isNew) {
         *visitor = visitor_t{};
-        visitor->key = PoolCopy(identity.data(), identity.size());
+        visitor->key = byHost ? visit.pooledHost : PoolCopy(identity.data(), identity.size());
         visitor->length = visitor->key ? key.length : 0;
         if (!visitor->key) visitor->key = "";  // the pool refused: parsing is ending
         StartSession(*visitor, visit);

@@ -49,6 +49,9 @@ struct visitor_t {
 struct visit_t {
     std::string_view cookie;  // the hit's cookie value; empty without cookie data
     std::string_view host;
+    // The hosts table's pool copy of `host` and its Hash(0), when hit processing has them.
+    const char* pooledHost = nullptr;
+    std::uint32_t hostHash = 0;
     std::int32_t time = 0;
     std::int32_t status = 0;
     bool isPage = false;                // a successful page hit: a page view
@@ -71,6 +74,10 @@ public:
     // Adds one counted hit to its visitor's session, closing the previous session first when
     // the hit comes more than kSessionTimeout seconds after the visitor's last hit.
     void RecordVisit(const visit_t& visit);
+    // Starts loading the visitor slot of a coming RecordVisit (`hostHash`: Hash(0) of the host).
+    void Prefetch(std::string_view cookie, std::uint32_t hostHash) const {
+        if (m_visitors && cookie.size() <= 2) m_visitors->Prefetch(hostHash);
+    }
     // Counts the visitor's open session; `nextTime` is the time of the hit that opens the next
     // one, or 0 at the end of the run.
     void CloseSession(visitor_t& visitor, std::int32_t nextTime);

@@ -14,6 +14,9 @@ public:
     struct Slot {
         T entry;
         bool used;
+        // Hash(0) of the entry's key: compared before Equals, reused when the table grows.
+        // It sits in the padding after `used`, so a slot is no larger for it.
+        uint32_t hash;
     };
 
     // Allocates `capacity` empty slots (at least one).
@@ -26,22 +29,34 @@ public:
     // (only the used flag and the count change: the caller fills key and counters) and isNew
     // is set. Returns null when the key is absent and `insert` is false, or after sorting.
     T* Lookup(const T& key, bool& isNew, bool insert = true) {
+        return Lookup(key, key.Hash(0), isNew, insert);
+    }
+
+    // Lookup with `hash` = key.Hash(0) already known, for a key counted in several tables.
+    T* Lookup(const T& key, uint32_t hash, bool& isNew, bool insert = true) {
         isNew = false;
         if (m_sorted) return nullptr;
         if (insert && m_count > m_capacity / 2) Grow(m_capacity * 2);
         for (;;) {
             uint32_t index;
-            const ProbeResult r = Probe(m_slots.get(), m_capacity, key, index);
+            const ProbeResult r = Probe(m_slots.get(), m_range, key, hash, index);
             if (r == ProbeResult::Found) return &m_slots[index].entry;
             if (!insert) return nullptr;
             if (r == ProbeResult::Free) {
                 m_slots[index].used = true;
+                m_slots[index].hash = hash;
                 ++m_count;
                 isNew = true;
                 return &m_slots[index].entry;
             }
             Grow(m_capacity * 2);
         }
+    }
+
+    // Starts loading the first slot a key with Hash(0) = `hash` probes, so that the lookups of
+    // one hit in several large tables wait for memory together rather than one after another.
+    void Prefetch(uint32_t hash) const {
+        if (m_slots) __builtin_prefetch(&m_slots[m_range(hash)]);
     }
 
     // Turns the table into its item array of at most `limit` entries, most hits (or larger
@@ -76,6 +91,7 @@ public:
         m_items = std::move(items);
         m_slots.reset();
         m_capacity = 0;
+        m_range = SlotRange(1);
         m_count = 0;
         m_sorted = true;
     }
@@ -94,8 +110,7 @@ public:
         uint32_t next = 0;
         for (uint32_t i = 0; i < m_capacity; ++i) {
             if (!m_slots[i].used) continue;
-            copy->m_slots[next].entry = m_slots[i].entry;
-            copy->m_slots[next].used = true;
+            copy->m_slots[next] = m_slots[i];
             ++next;
         }
         copy->m_count = next;
@@ -124,14 +139,27 @@ public:
 private:
     enum class ProbeResult { Found, Free, Exhausted };
 
-    static ProbeResult Probe(const Slot* slots, uint32_t capacity, const T& key, uint32_t& index) {
-        uint32_t h = key.Hash(0);
-        index = h % capacity;
+    // h mod capacity without a division (Lemire's fastmod; exact for every 32-bit h).
+    struct SlotRange {
+        uint32_t capacity;
+        uint64_t inverse;
+        explicit SlotRange(uint32_t n) : capacity(n), inverse(UINT64_MAX / n + 1) {}
+        uint32_t operator()(uint32_t h) const {
+            __extension__ typedef unsigned __int128 wide_t;
+            return static_cast<uint32_t>((static_cast<wide_t>(inverse * h) * capacity) >> 64);
+        }
+    };
+
+    static ProbeResult Probe(const Slot* slots, const SlotRange& range, const T& key, uint32_t hash,
+                             uint32_t& index) {
+        uint32_t h = hash;
+        index = range(h);
         for (uint32_t i = 0; slots[index].used; ++i) {
-            if (slots[index].entry.Equals(key)) return ProbeResult::Found;
-            if (i >= capacity) return ProbeResult::Exhausted;
+            if (slots[index].hash == hash && slots[index].entry.Equals(key))
+                return ProbeResult::Found;
+            if (i >= range.capacity) return ProbeResult::Exhausted;
             h = key.Hash(h);
-            index = h % capacity;
+            index = range(h);
         }
         return ProbeResult::Free;
     }
@@ -139,6 +167,7 @@ private:
     void Allocate(uint32_t capacity) {
         m_slots = std::make_unique<Slot[]>(capacity);
         m_capacity = capacity;
+        m_range = SlotRange(capacity);
     }
 
     // Rehashes every used entry into a larger array. Integer keys that were apart before stay
@@ -146,16 +175,19 @@ private:
     void Grow(uint32_t capacity) {
         for (;;) {
             auto slots = std::make_unique<Slot[]>(capacity);
+            const SlotRange range(capacity);
             bool placed = true;
             for (uint32_t i = 0; i < m_capacity && placed; ++i) {
                 if (!m_slots[i].used) continue;
                 uint32_t index;
-                placed = Probe(slots.get(), capacity, m_slots[i].entry, index) == ProbeResult::Free;
+                placed = Probe(slots.get(), range, m_slots[i].entry, m_slots[i].hash, index) ==
+                         ProbeResult::Free;
                 if (placed) slots[index] = m_slots[i];
             }
             if (placed) {
                 m_slots = std::move(slots);
                 m_capacity = capacity;
+                m_range = range;
                 return;
             }
             capacity *= 2;
@@ -175,6 +207,7 @@ private:
 
     std::unique_ptr<Slot[]> m_slots;
     uint32_t m_capacity = 0;
+    SlotRange m_range{1};
     uint32_t m_count = 0;
     std::vector<T> m_items;
     bool m_sorted = false;

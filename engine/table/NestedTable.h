@@ -36,7 +36,11 @@ public:
 
     // As CFastHashTable::Lookup; a new entry comes with an empty child table.
     nested_info_t* Lookup(const nested_info_t& key, bool& isNew, bool insert = true) {
-        nested_info_t* entry = CFastHashTable<nested_info_t>::Lookup(key, isNew, insert);
+        return Lookup(key, key.Hash(0), isNew, insert);
+    }
+    nested_info_t* Lookup(const nested_info_t& key, uint32_t hash, bool& isNew,
+                          bool insert = true) {
+        nested_info_t* entry = CFastHashTable<nested_info_t>::Lookup(key, hash, isNew, insert);
         if (entry && isNew) entry->children = new nested_info_t::child_table(m_childCapacity);
         return entry;
     }

@@ -16,7 +16,8 @@
 namespace logvane::table {
 
 inline bool SameText(const char* a, uint32_t aLength, const char* b, uint32_t bLength) {
-    return aLength == bLength && (aLength == 0 || std::memcmp(a, b, aLength) == 0);
+    // Keys counted in several tables share one pool copy, so equal pointers are common.
+    return aLength == bLength && (a == b || aLength == 0 || std::memcmp(a, b, aLength) == 0);
 }
 
 // Full 64-bit comparison: more hits first.
