@@ -1,5 +1,6 @@
-// The scanner with each parser over generated 2,000,000-line logs, against
-// `mawk '{n++} END{print n}'` on the same combined file in the same run.
+// The scanner with each parser over generated 2,000,000-line logs, parsing on the calling thread
+// and overlapped (parsing on a worker thread), against `mawk '{n++} END{print n}'` on the same
+// combined file in the same run. CPU times are the whole process's.
 // Options: --lines=N (default 2000000) and --repeat=N (default 3) besides Google Benchmark's.
 
 #include <benchmark/benchmark.h>
@@ -69,10 +70,12 @@ int LogTypeOf(log_style_t style) {
     return SCAN_LOG_AUTO;
 }
 
-void BM_ScanParse(benchmark::State& state, log_style_t style, std::uint64_t lines, bool detect) {
+void BM_ScanParse(benchmark::State& state, log_style_t style, std::uint64_t lines, bool detect,
+                  bool overlap) {
     const generated_log_t& log = LogOf(style, lines);
     scan_options_t options;
     options.cookieName = "SID";
+    options.overlapParsing = overlap;
     std::vector<scan_file_t> files{{log.path, detect ? SCAN_LOG_AUTO : LogTypeOf(style)}};
     std::uint64_t hits = 0, allocations = 0;
     for (auto _ : state) {
@@ -213,20 +216,25 @@ int main(int argc, char** argv) {
     if (!mkdtemp(pattern.data())) return 1;
     g_folder = pattern;
 
-    for (log_style_t style :
-         {log_style_t::Combined, log_style_t::CombinedCookieEnd, log_style_t::CombinedCookieBegin,
-          log_style_t::Common, log_style_t::W3C}) {
-        std::string name = std::string("ScanParse/") + StyleName(style);
-        benchmark::RegisterBenchmark(name.c_str(), BM_ScanParse, style, lines, false)
+    for (bool overlap : {false, true}) {
+        const std::string prefix = overlap ? "ScanParseOverlap/" : "ScanParse/";
+        for (log_style_t style :
+             {log_style_t::Combined, log_style_t::CombinedCookieEnd,
+              log_style_t::CombinedCookieBegin, log_style_t::Common, log_style_t::W3C}) {
+            std::string name = prefix + StyleName(style);
+            benchmark::RegisterBenchmark(name.c_str(), BM_ScanParse, style, lines, false, overlap)
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime()
+                ->MeasureProcessCPUTime()
+                ->Iterations(g_iterations);
+        }
+        benchmark::RegisterBenchmark((prefix + "combined-detected").c_str(), BM_ScanParse,
+                                     log_style_t::Combined, lines, true, overlap)
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime()
+            ->MeasureProcessCPUTime()
             ->Iterations(g_iterations);
     }
-    benchmark::RegisterBenchmark("ScanParse/combined-detected", BM_ScanParse, log_style_t::Combined,
-                                 lines, true)
-        ->Unit(benchmark::kMillisecond)
-        ->UseRealTime()
-        ->Iterations(g_iterations);
     for (log_style_t style : {log_style_t::Combined, log_style_t::W3C}) {
         std::string name = std::string("ParseOnly/") + StyleName(style);
         benchmark::RegisterBenchmark(name.c_str(), BM_ParseOnly, style, lines)
@@ -245,16 +253,18 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks(&reporter);
     if (!mawk) {
         std::printf("mawk is not installed: no comparison\n");
-    } else if (reporter.realMs.count("Mawk/combined") &&
-               reporter.realMs.count("ScanParse/combined")) {
-        std::printf(
-            "combined scan+parse against mawk's line count on the same file:\n"
-            "  elapsed %.1f ms vs %.1f ms: %.2fx mawk's speed\n"
-            "  CPU     %.1f ms vs %.1f ms: %.2fx mawk's speed\n",
-            reporter.realMs["ScanParse/combined"], reporter.realMs["Mawk/combined"],
-            reporter.realMs["Mawk/combined"] / reporter.realMs["ScanParse/combined"],
-            reporter.cpuMs["ScanParse/combined"], reporter.cpuMs["Mawk/combined"],
-            reporter.cpuMs["Mawk/combined"] / reporter.cpuMs["ScanParse/combined"]);
+    } else if (reporter.realMs.count("Mawk/combined")) {
+        for (const char* name : {"ScanParse/combined", "ScanParseOverlap/combined"}) {
+            if (!reporter.realMs.count(name)) continue;
+            std::printf(
+                "%s against mawk's line count on the same file:\n"
+                "  elapsed %.1f ms vs %.1f ms: %.2fx mawk's speed\n"
+                "  CPU     %.1f ms vs %.1f ms: %.2fx mawk's speed\n",
+                name, reporter.realMs[name], reporter.realMs["Mawk/combined"],
+                reporter.realMs["Mawk/combined"] / reporter.realMs[name], reporter.cpuMs[name],
+                reporter.cpuMs["Mawk/combined"],
+                reporter.cpuMs["Mawk/combined"] / reporter.cpuMs[name]);
+        }
     }
     std::filesystem::remove_all(g_folder);
     benchmark::Shutdown();

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstring>
 #include <span>
+#include <system_error>
+#include <thread>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -13,6 +15,7 @@
 
 #include "engine/parse/FieldCursor.h"
 #include "engine/parse/W3CFields.h"
+#include "engine/scan/BatchRing.h"
 #include "engine/scan/MappedFile.h"
 #include "engine/scan/PatternSearch.h"
 #include "engine/scan/SigbusGuard.h"
@@ -22,6 +25,9 @@ namespace {
 
 constexpr std::uint64_t kDefaultViewBytes = 50000000;
 constexpr std::size_t kHeaderDateMax = 99;
+// Batches of the overlapped path: one being filled, one being handed on and two in between to
+// smooth out the different speeds of a line and of a hit.
+constexpr int kRingBatches = 4;
 
 // Bytes skipped between lines: CR, LF, control bytes other than tab, DEL and 255.
 constexpr bool IsSkippedByte(unsigned char c) {
@@ -49,34 +55,57 @@ std::size_t SkipBetweenLines(const char* data, std::size_t size, std::size_t off
     return offset;
 }
 
+#if defined(__SSE2__)
+// Bytes below 0x20 (CR, LF, tab and the control bytes), 0x7F and 0xFF: the only bytes that can
+// end a line or be no field byte. Most lines hold none but their end.
+inline __m128i SpecialBytes(__m128i bytes) {
+    const __m128i belowSpace = _mm_cmpeq_epi8(_mm_min_epu8(bytes, _mm_set1_epi8(0x1F)), bytes);
+    const __m128i high = _mm_set1_epi8(static_cast<char>(0x80));
+    const __m128i delOrFF =
+        _mm_cmpeq_epi8(_mm_or_si128(bytes, high), _mm_set1_epi8(static_cast<char>(0xFF)));
+    return _mm_or_si128(belowSpace, delOrFF);
+}
+
+// Looks at sixteen bytes at i in detail: true with end set at the first CR or LF; firstBad
+// takes the first byte that is no field byte when it has none yet.
+inline bool LineEndIn16(const char* data, std::size_t i, std::size_t size, std::size_t& firstBad,
+                        std::size_t& end) {
+    __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+    int ends = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n')),
+                                              _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r'))));
+    if (firstBad == size) {
+        int bad = _mm_movemask_epi8(
+            _mm_andnot_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\t')), SpecialBytes(bytes)));
+        bad &= ~ends;
+        if (bad != 0) firstBad = i + static_cast<std::size_t>(__builtin_ctz(unsigned(bad)));
+    }
+    if (ends == 0) return false;
+    end = i + static_cast<std::size_t>(__builtin_ctz(unsigned(ends)));
+    return true;
+}
+#endif
+
 // The first CR or LF at or after offset, or size; checked receives how many bytes from offset
-// are field bytes (at most up to the line end). One pass, sixteen bytes at a time.
+// are field bytes (at most up to the line end). One pass: thirty-two bytes at a time are tested
+// for any byte below a space, DEL or 255, and only blocks that hold one are looked at closely.
 std::size_t FindLineEnd(const char* data, std::size_t size, std::size_t offset,
                         std::size_t& checked) {
     std::size_t i = offset;
     std::size_t firstBad = size;
+    std::size_t end = size;
 #if defined(__SSE2__)
-    const __m128i lf = _mm_set1_epi8('\n');
-    const __m128i cr = _mm_set1_epi8('\r');
-    const __m128i belowSpace = _mm_set1_epi8(0x1F);
-    const __m128i tab = _mm_set1_epi8('\t');
-    const __m128i del = _mm_set1_epi8(0x7F);
-    const __m128i high = _mm_set1_epi8(static_cast<char>(0xFF));
-    const __m128i zero = _mm_setzero_si128();
-    for (; i + 16 <= size; i += 16) {
-        __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
-        int ends =
-            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, lf), _mm_cmpeq_epi8(bytes, cr)));
-        if (firstBad == size) {
-            __m128i control = _mm_cmpeq_epi8(_mm_subs_epu8(bytes, belowSpace), zero);
-            control = _mm_andnot_si128(_mm_cmpeq_epi8(bytes, tab), control);
-            int bad = _mm_movemask_epi8(_mm_or_si128(
-                control, _mm_or_si128(_mm_cmpeq_epi8(bytes, del), _mm_cmpeq_epi8(bytes, high))));
-            bad &= ~ends;
-            if (bad != 0) firstBad = i + static_cast<std::size_t>(__builtin_ctz(unsigned(bad)));
+    for (; i + 32 <= size; i += 32) {
+        __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + 16));
+        if (_mm_movemask_epi8(_mm_or_si128(SpecialBytes(a), SpecialBytes(b))) == 0) continue;
+        if (LineEndIn16(data, i, size, firstBad, end) ||
+            LineEndIn16(data, i + 16, size, firstBad, end)) {
+            checked = (firstBad < end ? firstBad : end) - offset;
+            return end;
         }
-        if (ends != 0) {
-            std::size_t end = i + static_cast<std::size_t>(__builtin_ctz(unsigned(ends)));
+    }
+    for (; i + 16 <= size; i += 16) {
+        if (LineEndIn16(data, i, size, firstBad, end)) {
             checked = (firstBad < end ? firstBad : end) - offset;
             return end;
         }
@@ -107,16 +136,17 @@ std::string BaseName(const std::string& path) {
 }  // namespace
 
 CLogFileScanner::CLogFileScanner(const scan_options_t& options, CHitConsumer& consumer)
-    : m_options(options),
-      m_consumer(consumer),
-      m_batch(new hit_t[kHitBatchSize]),
-      m_viewSize(ChooseViewSize(options.viewSize)) {
+    : m_options(options), m_consumer(consumer), m_viewSize(ChooseViewSize(options.viewSize)) {
     m_context.cookieName = m_options.cookieName.data();
     m_context.cookieNameLen = static_cast<int>(m_options.cookieName.size());
     m_context.timeOffsetHours = m_options.timeOffsetHours;
     m_context.europeanDates = m_options.europeanDates;
     m_context.w3cServerFromHost = m_options.w3cServerFromHost;
     ClearW3CFields(m_context.w3c);
+    if (m_options.overlapParsing)
+        m_ring = std::make_unique<CBatchRing>(kRingBatches);
+    else
+        m_batch.reset(new hit_t[kHitBatchSize]);
     if (m_options.debugOutput) m_debugLog.Open(m_options.debugOutputPath);
 }
 
@@ -149,7 +179,7 @@ scan_result_t CLogFileScanner::ParseFile(const std::string& path, int logType,
 
     CProgress::SetText(PROGRESS_PARSING, "Analyzing " + BaseName(path));
     SetPercentage(bytesBefore);
-    scan_result_t result = WalkFile(file);
+    scan_result_t result = m_ring ? WalkFileOverlapped(file) : WalkFile(file);
     if (result == SCAN_PARSED && ShouldEnd()) result = SCAN_ENDED;
     return result;
 }
@@ -253,14 +283,55 @@ scan_result_t CLogFileScanner::WalkFile(const CMappedFile& file) {
     return ShouldEnd() ? SCAN_ENDED : SCAN_PARSED;
 }
 
+scan_result_t CLogFileScanner::WalkFileOverlapped(const CMappedFile& file) {
+    m_ring->Reset();
+    std::thread worker;
+    try {
+        worker = std::thread([this, &file] { m_ring->Finish(WalkFile(file)); });
+    } catch (const std::system_error&) {
+        return WalkFile(file);
+    }
+    // Stops and joins the worker however this function is left, so that it never outlives
+    // the file or the batches.
+    struct worker_stop_t {
+        CBatchRing& ring;
+        std::thread& worker;
+        ~worker_stop_t() {
+            ring.Stop();
+            worker.join();
+        }
+    } stop{*m_ring, worker};
+
+    hit_batch_t batch;
+    while (m_ring->Take(batch)) {
+        // The single-threaded path looks at the flags before it fills each batch; looking before
+        // each batch is handed on gives the same hits when a consumer ends parsing.
+        if (ShouldEnd()) return SCAN_ENDED;
+        DeliverBatch(batch.hits, batch.filled, batch.parsedBytes);
+        m_ring->Release();
+    }
+    return static_cast<scan_result_t>(m_ring->Result());
+}
+
+hit_t* CLogFileScanner::NextFillBatch() { return m_ring ? m_ring->WaitFree() : m_batch.get(); }
+
+void CLogFileScanner::HandOn(int filled, std::uint64_t parsedBytes) {
+    if (m_ring)
+        m_ring->Publish(filled, parsedBytes);
+    else
+        DeliverBatch(m_fill, filled, parsedBytes);
+}
+
 scan_result_t CLogFileScanner::WalkView(const char* data, std::size_t size, std::size_t& offset,
                                         bool lastView, std::uint64_t viewStart, bool& cut) {
     while (true) {
         if (ShouldEnd()) return SCAN_ENDED;
+        m_fill = NextFillBatch();
+        if (!m_fill) return SCAN_ENDED;
         fill_stop_t stop = FILL_VIEW_DONE;
         int filled = 0;
         bool intact = GuardedFill(data, size, offset, lastView, stop, filled);
-        DeliverBatch(filled, m_bytesBefore + viewStart + offset);
+        HandOn(filled, m_bytesBefore + viewStart + offset);
         if (!intact) return SCAN_CANNOT_OPEN;
         if (stop != FILL_FULL) {
             cut = stop == FILL_CUT_LINE;
@@ -316,7 +387,7 @@ CLogFileScanner::fill_stop_t CLogFileScanner::FillBatch(const char* data, std::s
             ReadDirective(line, length);
         } else {
             if (m_debugLog.IsOpen()) m_debugLog.Write(line, length);
-            hit_t& hit = m_batch[slot];
+            hit_t& hit = m_fill[slot];
             if (m_parser(line, length, hit, m_context) > 0 && hit.time > 0) {
                 hit.referrerPresent = m_referrerPresent;
                 hit.agentPresent = m_agentPresent;
@@ -334,13 +405,13 @@ CLogFileScanner::fill_stop_t CLogFileScanner::FillBatch(const char* data, std::s
     return stop;
 }
 
-void CLogFileScanner::DeliverBatch(int filled, std::uint64_t parsedBytes) {
+void CLogFileScanner::DeliverBatch(hit_t* batch, int filled, std::uint64_t parsedBytes) {
     if (filled > 0) {
-        m_consumer.ResolveBatch(std::span<hit_t>(m_batch.get(), static_cast<std::size_t>(filled)));
+        m_consumer.ResolveBatch(std::span<hit_t>(batch, static_cast<std::size_t>(filled)));
         SetPercentage(parsedBytes);
     }
     for (int i = 0; i < filled; ++i) {
-        hit_t& hit = m_batch[i];
+        hit_t& hit = batch[i];
         // After resolution: a resolved host is a name.
         hit.hostIsName = IsDottedIPv4(hit.Host()) ? 0 : 1;
         ++m_accepted;

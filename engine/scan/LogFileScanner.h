@@ -18,6 +18,7 @@ enum scan_result_t : int {
 };
 
 class CMappedFile;
+class CBatchRing;
 
 // Reads log files through memory-mapped views, splits them into lines, parses each line with
 // its format's parser into a batch of 250 hit records and hands the accepted hits on.
@@ -48,6 +49,9 @@ private:
     // The date of a "#Date: " directive: text is what follows the directive.
     void SetHeaderDate(std::string_view text);
     scan_result_t WalkFile(const CMappedFile& file);
+    // WalkFile on a worker thread, the batches handed on here; falls back to WalkFile when no
+    // thread can be started.
+    scan_result_t WalkFileOverlapped(const CMappedFile& file);
     scan_result_t WalkView(const char* data, std::size_t size, std::size_t& offset, bool lastView,
                            std::uint64_t viewStart, bool& cut);
     bool GuardedFill(const char* data, std::size_t size, std::size_t& offset, bool lastView,
@@ -55,13 +59,19 @@ private:
     fill_stop_t FillBatch(const char* data, std::size_t size, std::size_t& offset, bool lastView,
                           int& filled);
     void ReadDirective(const char* line, std::size_t length);
-    void DeliverBatch(int filled, std::uint64_t parsedBytes);
+    // The slot array the next batch is filled into; nullptr when the consumer stopped.
+    hit_t* NextFillBatch();
+    // Passes a filled batch on: to the consumer directly, or through the ring.
+    void HandOn(int filled, std::uint64_t parsedBytes);
+    void DeliverBatch(hit_t* batch, int filled, std::uint64_t parsedBytes);
     void SetPercentage(std::uint64_t parsedBytes) const;
     bool ShouldEnd() const;
 
     scan_options_t m_options;
     CHitConsumer& m_consumer;
-    std::unique_ptr<hit_t[]> m_batch;
+    std::unique_ptr<hit_t[]> m_batch;    // the one batch of the single-threaded path
+    std::unique_ptr<CBatchRing> m_ring;  // the batches of the overlapped path
+    hit_t* m_fill = nullptr;             // the batch being filled
     parse_context_t m_context;
     line_parser_t m_parser = nullptr;
     int m_logType = -1;

@@ -38,9 +38,13 @@ struct scan_options_t {
     std::string debugOutputPath = "logOutput.txt";
     std::uint64_t parseTotal = 0;  // bytes to parse, for percentages; 0: the sum of file sizes
     std::uint64_t viewSize = 0;    // bytes per mapped view; 0: 50,000,000 rounded down to a page
+    // Parse on a worker thread while the calling thread hands the filled batches on. The
+    // consumer sees the same calls, in the same order, on the calling thread either way; the
+    // worker only reads ahead by a few batches.
+    bool overlapParsing = true;
 };
 
-// Receives the accepted hits of a scan, on the scanning thread, in log order.
+// Receives the accepted hits of a scan, on the thread that called ParseAllFiles, in log order.
 class LOGVANE_ENGINE_API CHitConsumer {
 public:
     virtual ~CHitConsumer() = default;

@@ -386,8 +386,10 @@ TEST_F(ScanFixture, HandsOnWhatParsingEachLineAloneGives) {
 }
 
 // A file shrinking under the mapping (copytruncate rotation) ends that file with the open error;
-// the next file is still parsed.
+// the next file is still parsed. The exact count needs the path without read-ahead; the
+// overlapped path is held to the same error and a prefix of the hits in ScanOverlap.
 TEST_F(ScanFixture, AFileTruncatedWhileReadEndsWithAnErrorAndTheRunGoesOn) {
+    m_options.overlapParsing = false;
     std::string rotated = m_dir.file("rotated.log"), next = m_dir.file("next.log");
     std::string text;
     for (int i = 0; i < 20000; ++i) text += CommonLine(i, 20) + "\n";

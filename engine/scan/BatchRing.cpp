@@ -1,0 +1,69 @@
+#include "engine/scan/BatchRing.h"
+
+CBatchRing::CBatchRing(int batches)
+    : m_count(batches),
+      m_hits(new hit_t[std::size_t(batches) * kHitBatchSize]),
+      m_batches(new hit_batch_t[std::size_t(batches)]) {
+    for (int i = 0; i < m_count; ++i) m_batches[i].hits = m_hits.get() + i * kHitBatchSize;
+}
+
+void CBatchRing::Reset() {
+    std::lock_guard lock(m_mutex);
+    m_published = m_taken = m_released = 0;
+    m_finished = m_stopped = false;
+    m_result = 0;
+}
+
+hit_t* CBatchRing::WaitFree() {
+    std::unique_lock lock(m_mutex);
+    m_freed.wait(lock,
+                 [this] { return m_stopped || m_published - m_released < std::uint64_t(m_count); });
+    if (m_stopped) return nullptr;
+    return m_batches[m_published % std::uint64_t(m_count)].hits;
+}
+
+void CBatchRing::Publish(int filled, std::uint64_t parsedBytes) {
+    {
+        std::lock_guard lock(m_mutex);
+        hit_batch_t& batch = m_batches[m_published % std::uint64_t(m_count)];
+        batch.filled = filled;
+        batch.parsedBytes = parsedBytes;
+        ++m_published;
+    }
+    m_filled.notify_one();
+}
+
+void CBatchRing::Finish(int result) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_result = result;
+        m_finished = true;
+    }
+    m_filled.notify_one();
+}
+
+bool CBatchRing::Take(hit_batch_t& batch) {
+    std::unique_lock lock(m_mutex);
+    m_filled.wait(lock, [this] { return m_stopped || m_finished || m_taken < m_published; });
+    if (m_stopped || m_taken == m_published) return false;
+    batch = m_batches[m_taken % std::uint64_t(m_count)];
+    ++m_taken;
+    return true;
+}
+
+void CBatchRing::Release() {
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_released;
+    }
+    m_freed.notify_one();
+}
+
+void CBatchRing::Stop() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopped = true;
+    }
+    m_freed.notify_one();
+    m_filled.notify_one();
+}
