@@ -1,5 +1,6 @@
 #include "desk/window/MainFrame.h"
 
+#include <QAbstractItemView>
 #include <QActionGroup>
 #include <QApplication>
 #include <QDockWidget>
@@ -8,6 +9,8 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QSaveFile>
 #include <QSettings>
 #include <QStatusBar>
@@ -203,6 +206,8 @@ void CMainFrame::createConnections() {
             &CMainFrame::OnSaveReport);
     connect(GetAction(QStringLiteral("Open XML report")), &QAction::triggered, this,
             &CMainFrame::OnOpenXmlReport);
+    connect(GetAction(QStringLiteral("Print Report")), &QAction::triggered, this,
+            &CMainFrame::OnPrintReport);
     connect(GetAction(QStringLiteral("Exit")), &QAction::triggered, this, &QWidget::close);
     connect(GetAction(QStringLiteral("About Logvane")), &QAction::triggered, this,
             &CMainFrame::OnAbout);
@@ -216,12 +221,14 @@ void CMainFrame::createConnections() {
     });
     connect(m_doc, &CLogvaneDeskDoc::reportLoaded, this, [this] {
         GetAction(QStringLiteral("Save Report"))->setEnabled(true);
+        GetAction(QStringLiteral("Print Report"))->setEnabled(true);
         if (const CReportTree* tree = m_doc->GetReportTree()) m_reportList->Fill(*tree);
         if (!m_doc->GetReportTree() || !m_doc->GetReportTree()->GetRoot())
             m_doc->SelectReport(nullptr);
     });
     connect(m_doc, &CLogvaneDeskDoc::reportClosed, this, [this] {
         GetAction(QStringLiteral("Save Report"))->setEnabled(false);
+        GetAction(QStringLiteral("Print Report"))->setEnabled(false);
         m_reportList->Empty();
     });
     connect(m_doc, &CLogvaneDeskDoc::reportSelected, this, &CMainFrame::OnReportSelected);
@@ -337,6 +344,27 @@ void CMainFrame::OnOpenXmlReport() {
     dialog.setDefaultSuffix(QStringLiteral("xml"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     m_doc->LoadReportFile(ToLocalPath(dialog.selectedFiles().first()));
+}
+
+report_print_t CMainFrame::GetPrintJob() const {
+    report_print_t job;
+    job.report = m_doc->GetCurrentReport();
+    if (!m_view) return job;
+    job.asGraph = m_view->GetViewClass() == view_class_t::Graph;
+    if (auto* table = dynamic_cast<const QAbstractItemView*>(m_view->AsWidget()))
+        job.rows = table->model();
+    return job;
+}
+
+void CMainFrame::OnPrintReport() {
+    const report_print_t job = GetPrintJob();
+    if (!job.report) return;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(FromReportBytes(job.report->GetReportName()));
+    QPrintDialog dialog(&printer, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    if (!PrintReport(job, printer))
+        QMessageBox::warning(this, kCaption, QStringLiteral("The report could not be printed."));
 }
 
 void CMainFrame::OnContextHelp() {

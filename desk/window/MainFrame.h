@@ -4,6 +4,7 @@
 #include <map>
 #include <string>
 
+#include "desk/window/ReportPrinter.h"
 #include "desk/window/ReportView.h"
 
 class CExplanationDlgBar;
@@ -50,6 +51,9 @@ public:
     bool SaveReportTo(const QString& path);
     void OnOpenXmlReport();
     void OnProjectChooser();
+    void OnPrintReport();
+    // What Print Report prints now: the current report as its view shows it.
+    report_print_t GetPrintJob() const;
 
 protected:
     // Remembers the window's size and the places of its bars for the next start.

@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QPrinter>
 #include <QTimer>
 
 #include "WindowTestSupport.h"
@@ -16,6 +17,7 @@
 #include "desk/window/LogvaneDeskApp.h"
 #include "desk/window/LogvaneDeskDoc.h"
 #include "desk/window/NestedChartView.h"
+#include "desk/window/ReportPrinter.h"
 #include "desk/window/ReportTableModel.h"
 #include "desk/window/ReportTreeCtrl.h"
 #include "desk/window/TextMessageView.h"
@@ -302,6 +304,47 @@ TEST_F(MainFrameTest, OpenOfAnotherExtensionSaysUnknownFormat) {
     EXPECT_EQ(message, "Unknown File format.");
     EXPECT_EQ(frame->GetDocument().GetReportTree(), shown);
     EXPECT_TRUE(frame->GetDocument().m_pendingOpenPath.empty());
+}
+
+TEST_F(MainFrameTest, PrintJobFollowsTheShownView) {
+    EXPECT_FALSE(frame->GetAction("Print Report")->isEnabled());
+    Load();
+    EXPECT_TRUE(frame->GetAction("Print Report")->isEnabled());
+    Select("Pages");
+    report_print_t job = frame->GetPrintJob();
+    EXPECT_TRUE(job.asGraph);
+    frame->GetAction("Show as Chart")->trigger();
+    job = frame->GetPrintJob();
+    EXPECT_FALSE(job.asGraph);
+    ASSERT_NE(job.rows, nullptr);
+    const QString html = ReportPrintHtml(job);
+    EXPECT_TRUE(html.contains("<h2>Pages</h2>"));
+    EXPECT_EQ(html.count("<tr>"), 5);
+    // Rows print in their shown order: descending hits puts /p0 first.
+    EXPECT_LT(html.indexOf("/p0.html"), html.indexOf("/p3.html"));
+
+    Select("Referrers");
+    const QString nested = ReportPrintHtml(frame->GetPrintJob());
+    EXPECT_EQ(nested.count("<tr>"), 5);
+    EXPECT_LT(nested.indexOf("/a.html"), nested.indexOf("http://ref.example/1"));
+    Select("Note");
+    EXPECT_TRUE(ReportPrintHtml(frame->GetPrintJob()).contains(QString::fromUtf8("Caf\xC3\xA9")));
+}
+
+TEST_F(MainFrameTest, PrintsTablesAndGraphsToPdf) {
+    Load();
+    for (const bool graph : {true, false}) {
+        frame->GetAction(graph ? "Show as Graph" : "Show as Chart")->trigger();
+        Select("Pages");
+        const std::string pdf = dir.file(graph ? "graph.pdf" : "table.pdf");
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(pdf));
+        ASSERT_TRUE(PrintReport(frame->GetPrintJob(), printer)) << graph;
+        EXPECT_EQ(ReadFile(pdf).substr(0, 4), "%PDF") << graph;
+    }
+    QPrinter printer;
+    EXPECT_FALSE(PrintReport({}, printer));
 }
 
 TEST_F(MainFrameTest, SaveReportCopiesTheShownReport) {
