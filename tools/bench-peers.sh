@@ -17,7 +17,7 @@ SPEED_RATIO_TARGET=2       # Logvane at least this many times faster than Analog
 MEMORY_TARGET_MIB=128      # and below this peak, and below both peers' peaks
 GROWTH_LIMIT=2.0           # peak(LINES) / peak(2M) at most this (linear would be LINES / 2M)
 
-LOGVANE=$(realpath "$BUILD_DIR/bin/logvane")
+LOGVANE=$(realpath -m "$BUILD_DIR/bin/logvane")
 GENERATOR=$BUILD_DIR/bench/bench-log_generator
 mkdir -p "$CACHE_DIR"
 CACHE_DIR=$(realpath "$CACHE_DIR")
