@@ -19,8 +19,6 @@ GROWTH_LIMIT=2.0           # peak(LINES) / peak(2M) at most this (linear would b
 
 LOGVANE=$(realpath -m "$BUILD_DIR/bin/logvane")
 GENERATOR=$BUILD_DIR/bench/bench-log_generator
-mkdir -p "$CACHE_DIR"
-CACHE_DIR=$(realpath "$CACHE_DIR")
 
 die() { echo "bench-peers: $*" >&2; exit 1; }
 note() { echo "note: $*"; }
@@ -29,6 +27,8 @@ note() { echo "note: $*"; }
 [[ "$LINES" =~ ^[1-9][0-9]*$ ]] || die "LINES must be a positive number, not '$LINES'"
 [[ -x "$LOGVANE" ]] || die "$BUILD_DIR/bin/logvane is missing; build it first"
 [[ -x "$GENERATOR" ]] || die "$GENERATOR is missing; build bench-log_generator first"
+mkdir -p "$CACHE_DIR"
+CACHE_DIR=$(realpath "$CACHE_DIR")
 
 # ---- tools ----
 
