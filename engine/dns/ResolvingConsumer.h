@@ -24,6 +24,8 @@ private:
     CHostResolver m_resolver;
 };
 
-// Makes phases.makeHitConsumer hand out a CResolvingConsumer when the run's lookups are on
-// and full (a global DOMAIN filter included); other runs keep plain hit processing.
-LOGVANE_ENGINE_API void InstallHostResolution(analysis_phases_t& phases, CHitRunState& state);
+// Makes phases.makeHitConsumer hand out a CResolvingConsumer (looking up with `lookup`) when
+// the run's lookups are on and full (a global DOMAIN filter included); other runs keep the
+// consumer phases.makeHitConsumer gave before, or plain hit processing.
+LOGVANE_ENGINE_API void InstallHostResolution(analysis_phases_t& phases, CHitRunState& state,
+                                              host_lookup_t lookup = SystemHostLookup);
