@@ -52,11 +52,17 @@ int MonthFromName(std::string_view name) {
     }
 }
 
+std::int32_t HourOfDay(int hour, int offsetHours) { return ((hour + offsetHours) % 24 + 24) % 24; }
+
+std::int32_t DayOfWeek(std::int64_t stamp) {
+    std::int64_t day = stamp >= 0 ? stamp / 86400 : 0;
+    return static_cast<std::int32_t>((day + 4) % 7);
+}
+
 void SetHitTime(hit_t& hit, std::int64_t stamp, int hour, int offsetHours) {
     hit.time = static_cast<std::int32_t>(stamp);
-    hit.hour = ((hour + offsetHours) % 24 + 24) % 24;
-    std::int64_t day = stamp >= 0 ? stamp / 86400 : 0;
-    hit.dayOfWeek = static_cast<std::int32_t>((day + 4) % 7);
+    hit.hour = HourOfDay(hour, offsetHours);
+    hit.dayOfWeek = DayOfWeek(stamp);
 }
 
 void Reject(hit_t& hit) {
@@ -100,6 +106,22 @@ void FinishMinute(std::int64_t base, int hour, std::string_view secondsText, int
     SetHitTime(hit, base + second, hour, offsetHours);
 }
 
+constexpr bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The seconds of a cached minute: two digits and no third need no general number reading,
+// and the hour and day of the minute are already known.
+void FinishCachedMinute(const common_date_cache_t& cache, std::string_view secondsText,
+                        int offsetHours, hit_t& hit) {
+    if (secondsText.size() < 2 || !IsDigit(secondsText[0]) || !IsDigit(secondsText[1]) ||
+        (secondsText.size() > 2 && IsDigit(secondsText[2])))
+        return FinishMinute(cache.base, cache.hour, secondsText, offsetHours, hit);
+    const int second = (secondsText[0] - '0') * 10 + (secondsText[1] - '0');
+    if (cache.base == -1 || second > 59 || cache.base + second > INT32_MAX) return Reject(hit);
+    hit.time = static_cast<std::int32_t>(cache.base + second);
+    hit.hour = cache.hourOfDay;
+    hit.dayOfWeek = cache.dayOfWeek;
+}
+
 }  // namespace
 
 void ConvertCommonDate(std::string_view text, int offsetHours, hit_t& hit,
@@ -108,8 +130,7 @@ void ConvertCommonDate(std::string_view text, int offsetHours, hit_t& hit,
     if (cache && cache->keyLength > 0 && cache->offsetHours == offsetHours &&
         text.size() >= cache->keyLength &&
         std::memcmp(text.data(), cache->key, cache->keyLength) == 0)
-        return FinishMinute(cache->base, cache->hour, text.substr(cache->keyLength), offsetHours,
-                            hit);
+        return FinishCachedMinute(*cache, text.substr(cache->keyLength), offsetHours, hit);
 
     const std::string_view whole = text;
     int day = NextPart(text, '/');
@@ -129,6 +150,9 @@ void ConvertCommonDate(std::string_view text, int offsetHours, hit_t& hit,
         cache->offsetHours = offsetHours;
         cache->base = base;
         cache->hour = hour;
+        // base is a whole minute, so every second of it has the same day.
+        cache->hourOfDay = HourOfDay(hour, offsetHours);
+        cache->dayOfWeek = DayOfWeek(base);
     }
     FinishMinute(base, hour, text, offsetHours, hit);
 }

@@ -23,6 +23,10 @@ struct common_date_cache_t {
     int offsetHours = 0;
     std::int64_t base = -1;  // time stamp at second 0 of the minute, -1 when out of range
     int hour = 0;
+    // Hour of day and day of week of every second of the minute: a minute never straddles an
+    // hour or a day, as the offset is in whole hours.
+    std::int32_t hourOfDay = 0;
+    std::int32_t dayOfWeek = 0;
 };
 
 // Conversion A, the bracketed common-format date such as 10/Oct/2000:13:55:36 -0700 (the text

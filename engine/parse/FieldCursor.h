@@ -105,10 +105,20 @@ inline const char* FindByte(const char* begin, const char* end, char c) {
     const char* p = begin;
 #if defined(__SSE2__)
     const __m128i needle = _mm_set1_epi8(c);
-    for (; end - p >= 16; p += 16) {
+    if (end - p >= 16) {
+        for (; end - p >= 16; p += 16) {
+            int mask = _mm_movemask_epi8(
+                _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), needle));
+            if (mask != 0) return p + __builtin_ctz(static_cast<unsigned>(mask));
+        }
+        if (p == end) return nullptr;
+        // The rest is shorter than sixteen bytes: one load that ends at `end`, its bytes before
+        // p (already searched) masked off.
+        const char* last = end - 16;
         int mask = _mm_movemask_epi8(
-            _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), needle));
-        if (mask != 0) return p + __builtin_ctz(static_cast<unsigned>(mask));
+            _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(last)), needle));
+        mask &= static_cast<int>(~0u << (p - last));
+        return mask != 0 ? last + __builtin_ctz(static_cast<unsigned>(mask)) : nullptr;
     }
 #endif
     for (; p != end; ++p) {
@@ -123,11 +133,20 @@ inline const char* FindBlank(const char* begin, const char* end) {
 #if defined(__SSE2__)
     const __m128i space = _mm_set1_epi8(' ');
     const __m128i tab = _mm_set1_epi8('\t');
-    for (; end - p >= 16; p += 16) {
-        __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    if (end - p >= 16) {
+        for (; end - p >= 16; p += 16) {
+            __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            int mask = _mm_movemask_epi8(
+                _mm_or_si128(_mm_cmpeq_epi8(bytes, space), _mm_cmpeq_epi8(bytes, tab)));
+            if (mask != 0) return p + __builtin_ctz(static_cast<unsigned>(mask));
+        }
+        if (p == end) return end;
+        const char* last = end - 16;
+        __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(last));
         int mask = _mm_movemask_epi8(
             _mm_or_si128(_mm_cmpeq_epi8(bytes, space), _mm_cmpeq_epi8(bytes, tab)));
-        if (mask != 0) return p + __builtin_ctz(static_cast<unsigned>(mask));
+        mask &= static_cast<int>(~0u << (p - last));
+        return mask != 0 ? last + __builtin_ctz(static_cast<unsigned>(mask)) : end;
     }
 #endif
     while (p != end && !IsBlank(*p)) ++p;

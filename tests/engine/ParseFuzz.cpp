@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "engine/parse/DateConversion.h"
+#include "engine/parse/FieldCursor.h"
 #include "engine/parse/LineParser.h"
 #include "engine/parse/W3CFields.h"
 #include "engine/scan/FormatDetector.h"
@@ -208,6 +209,52 @@ TEST(ParseFuzz, TheMinuteCacheNeverChangesACommonDate) {
         ASSERT_EQ(cached.time, plain.time) << date;
         ASSERT_EQ(cached.hour, plain.hour) << date;
         ASSERT_EQ(cached.dayOfWeek, plain.dayOfWeek) << date;
+    }
+}
+
+// Runs of lines within one minute, so that most conversions come from the cache: seconds in
+// every spelling, minutes at the edges of days, of 1970 and of 2038, and changing offsets.
+TEST(ParseFuzz, SecondsOfACachedMinuteConvertAsWithoutTheCache) {
+    std::mt19937 random(57);
+    const char* minutes[] = {
+        "31/Dec/1969:23:59:", "01/Jan/1970:00:00:", "19/Jan/2038:03:14:", "28/Feb/2004:23:59:",
+        "10/Oct/2000:13:55:", "31/Dec/2037:23:59:", "01/Mar/2000:00:00:", "29/Feb/2001:12:00:"};
+    const char* seconds[] = {"00", "07", "59",       "60",  "99", "7",     "007", "5x",
+                             "",   "3",  "45 -0700", "45]", "0 ", "12345", "-1"};
+    common_date_cache_t cache;
+    hit_t cached{}, plain{};
+    for (int run = 0; run < 20000; ++run) {
+        const std::string minute = minutes[random() % std::size(minutes)];
+        const int offset = int(random() % 25) - 12;
+        for (int line = 0; line < 12; ++line) {
+            const std::string date = minute + seconds[random() % std::size(seconds)];
+            ConvertCommonDate(date, offset, plain);
+            ConvertCommonDate(date, offset, cached, &cache);
+            ASSERT_EQ(cached.time, plain.time) << date << " offset " << offset;
+            ASSERT_EQ(cached.hour, plain.hour) << date << " offset " << offset;
+            ASSERT_EQ(cached.dayOfWeek, plain.dayOfWeek) << date << " offset " << offset;
+        }
+    }
+}
+
+// The vector searches against a byte-by-byte search, for every start and length around the
+// sixteen-byte steps, with the sought bytes at every place: the tail of a range is searched by
+// a load that overlaps bytes already searched.
+TEST(ParseFuzz, FieldSearchesFindTheFirstMatchWithinTheRangeOnly) {
+    std::mt19937 random(11);
+    char text[96];
+    for (int run = 0; run < 3000; ++run) {
+        for (char& c : text) c = "ab \t\"x"[random() % 6];
+        const std::size_t start = random() % 20, length = random() % 70;
+        const char* begin = text + start;
+        const char* end = begin + length;
+        const char* quote = begin;
+        while (quote != end && *quote != '"') ++quote;
+        ASSERT_EQ(FindByte(begin, end, '"'), quote == end ? nullptr : quote)
+            << start << " " << length;
+        const char* blank = begin;
+        while (blank != end && !IsBlank(*blank)) ++blank;
+        ASSERT_EQ(FindBlank(begin, end), blank) << start << " " << length;
     }
 }
 
