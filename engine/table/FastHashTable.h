@@ -8,6 +8,12 @@
 // Open-addressing hash table of counting entries (see TableEntries.h for the entry contract).
 // Probing rehashes the key with the previous hash as seed; the load factor stays at or below
 // one half. Once sorted, the table becomes a read-only item array and cannot be looked up.
+//
+// A table of at least kCompactMinCapacity slots starts compact: its first kCompactSlots entries
+// sit in a small array, each with the slot index it would have in the full array, and the full
+// array is built from them when one more entry comes. Slot order, and so every order that
+// depends on it, is that of the full table; but the thousands of child tables (a page's
+// referrers, a page's links) that never hold more than a few entries cost a few dozen bytes.
 template <typename T>
 class CFastHashTable {
 public:
@@ -19,8 +25,21 @@ public:
         uint32_t hash;
     };
 
-    // Allocates `capacity` empty slots (at least one).
-    explicit CFastHashTable(uint32_t capacity) { Allocate(std::max<uint32_t>(capacity, 1)); }
+    static constexpr uint32_t kCompactSlots = 4;
+    static constexpr uint32_t kCompactMinCapacity = 4 * kCompactSlots;
+
+    // A table of `capacity` empty slots (at least one); only a table too small to start
+    // compact allocates them at once.
+    explicit CFastHashTable(uint32_t capacity) {
+        capacity = std::max<uint32_t>(capacity, 1);
+        if (capacity >= kCompactMinCapacity) {
+            m_capacity = capacity;
+            m_range = SlotRange(capacity);
+            m_compact = true;
+        } else {
+            Allocate(capacity);
+        }
+    }
     ~CFastHashTable() { ReleaseAll(); }
     CFastHashTable(const CFastHashTable&) = delete;
     CFastHashTable& operator=(const CFastHashTable&) = delete;
@@ -36,6 +55,10 @@ public:
     T* Lookup(const T& key, uint32_t hash, bool& isNew, bool insert = true) {
         isNew = false;
         if (m_sorted) return nullptr;
+        if (m_compact) {
+            if (T* entry = CompactLookup(key, hash, isNew, insert)) return entry;
+            if (m_compact) return nullptr;  // absent and not inserted
+        }
         if (insert && m_count > m_capacity / 2) Grow(m_capacity * 2);
         for (;;) {
             uint32_t index;
@@ -56,19 +79,20 @@ public:
     // Starts loading the first slot a key with Hash(0) = `hash` probes, so that the lookups of
     // one hit in several large tables wait for memory together rather than one after another.
     void Prefetch(uint32_t hash) const {
-        if (m_slots) __builtin_prefetch(&m_slots[m_range(hash)]);
+        if (m_slots) __builtin_prefetch(&m_slots[m_compact ? 0 : m_range(hash)]);
     }
 
     // Turns the table into its item array of at most `limit` entries, most hits (or larger
     // keys) first, fewest first with `ascending`; equal entries keep their slot order.
     // Costs about count + limit x log(limit) comparisons. Frees the slot array.
     void Sort(uint32_t limit, bool ascending = false) {
+        if (m_compact && m_count > 0) Expand();
         // Entries are ordered through pointers into one array, so address order is the slot
         // order (or the previous item order when a sorted table is sorted again).
         std::vector<T*> order;
         if (m_sorted) {
             for (T& item : m_items) order.push_back(&item);
-        } else {
+        } else if (!m_compact) {
             order.reserve(m_count);
             for (uint32_t i = 0; i < m_capacity; ++i)
                 if (m_slots[i].used) order.push_back(&m_slots[i].entry);
@@ -94,6 +118,7 @@ public:
         m_range = SlotRange(1);
         m_count = 0;
         m_sorted = true;
+        m_compact = false;
     }
 
     // Sort with every entry kept.
@@ -106,18 +131,16 @@ public:
         static_assert(
             !requires { typename T::child_table; },
             "entries that own a child table cannot be shared");
-        auto copy = std::make_unique<CFastHashTable>(m_count);
+        auto copy = std::make_unique<CFastHashTable>(0);
+        copy->Allocate(std::max<uint32_t>(m_count, 1));
         uint32_t next = 0;
-        for (uint32_t i = 0; i < m_capacity; ++i) {
-            if (!m_slots[i].used) continue;
-            copy->m_slots[next] = m_slots[i];
-            ++next;
-        }
+        ForEachSlot([&](const Slot& slot) { copy->m_slots[next++] = slot; });
         copy->m_count = next;
         return copy;
     }
 
     bool IsSorted() const { return m_sorted; }
+    bool IsCompact() const { return m_compact; }
     uint32_t GetCapacity() const { return m_capacity; }
     uint32_t GetCount() const { return m_sorted ? static_cast<uint32_t>(m_items.size()) : m_count; }
     uint32_t GetItemCount() const { return static_cast<uint32_t>(m_items.size()); }
@@ -132,8 +155,7 @@ public:
             for (T& item : m_items) f(item);
             return;
         }
-        for (uint32_t i = 0; i < m_capacity; ++i)
-            if (m_slots[i].used) f(m_slots[i].entry);
+        ForEachSlot([&f](Slot& slot) { f(slot.entry); });
     }
 
 private:
@@ -162,6 +184,66 @@ private:
             index = range(h);
         }
         return ProbeResult::Free;
+    }
+
+    // f(slot) for every used slot in slot order (of the full array, for a compact table).
+    template <typename F>
+    void ForEachSlot(F&& f) const {
+        if (!m_compact) {
+            for (uint32_t i = 0; i < m_capacity; ++i)
+                if (m_slots[i].used) f(m_slots[i]);
+            return;
+        }
+        uint32_t order[kCompactSlots];
+        for (uint32_t i = 0; i < m_count; ++i) order[i] = i;
+        std::sort(order, order + m_count,
+                  [this](uint32_t a, uint32_t b) { return m_home[a] < m_home[b]; });
+        for (uint32_t i = 0; i < m_count; ++i) f(m_slots[order[i]]);
+    }
+
+    bool CompactHomeUsed(uint32_t index) const {
+        for (uint32_t i = 0; i < m_count; ++i)
+            if (m_home[i] == index) return true;
+        return false;
+    }
+
+    // Lookup while compact. Returns the entry found or made; null when the key is absent and
+    // not inserted, or after expanding (the caller then goes on with the full array).
+    T* CompactLookup(const T& key, uint32_t hash, bool& isNew, bool insert) {
+        for (uint32_t i = 0; i < m_count; ++i)
+            if (m_slots[i].hash == hash && m_slots[i].entry.Equals(key)) return &m_slots[i].entry;
+        if (!insert) return nullptr;
+        if (m_count == kCompactSlots) {
+            Expand();
+            return nullptr;
+        }
+        // The index a full array would give it: the first free one of its probe sequence.
+        uint32_t h = hash;
+        uint32_t index = m_range(h);
+        for (uint32_t i = 0; CompactHomeUsed(index); ++i) {
+            if (i >= m_capacity) {
+                Expand();
+                return nullptr;
+            }
+            h = key.Hash(h);
+            index = m_range(h);
+        }
+        if (!m_slots) m_slots = std::make_unique<Slot[]>(kCompactSlots);
+        Slot& slot = m_slots[m_count];
+        slot.used = true;
+        slot.hash = hash;
+        m_home[m_count] = index;
+        ++m_count;
+        isNew = true;
+        return &slot.entry;
+    }
+
+    // Moves the compact entries to their indexes in a full slot array.
+    void Expand() {
+        auto slots = std::make_unique<Slot[]>(m_capacity);
+        for (uint32_t i = 0; i < m_count; ++i) slots[m_home[i]] = m_slots[i];
+        m_slots = std::move(slots);
+        m_compact = false;
     }
 
     void Allocate(uint32_t capacity) {
@@ -201,7 +283,9 @@ private:
 
     void ReleaseAll() {
         ReleaseItems();
-        for (uint32_t i = 0; i < m_capacity; ++i)
+        if (m_sorted || !m_slots) return;
+        const uint32_t slots = m_compact ? m_count : m_capacity;
+        for (uint32_t i = 0; i < slots; ++i)
             if (m_slots[i].used) m_slots[i].entry.Release();
     }
 
@@ -211,4 +295,6 @@ private:
     uint32_t m_count = 0;
     std::vector<T> m_items;
     bool m_sorted = false;
+    bool m_compact = false;
+    uint32_t m_home[kCompactSlots] = {};  // while compact: each entry's full-array index
 };

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <random>
@@ -323,6 +324,151 @@ TEST(NestedTableTest, CountsPairsAndTrimsChildren) {
     const nested_info_t& first = table.GetItem(0);
     EXPECT_EQ(std::string(first.text, first.length), "/a");
     EXPECT_EQ(Items(*first.children), (std::vector<std::string>{"r2", "r1"}));
+}
+
+}  // namespace
+
+namespace {
+
+// The probing rule written out plainly: slot index h mod capacity, the next h the key's hash
+// seeded with the previous one, doubling when more than half full or when a probe run is
+// exhausted. Report ties and the hyperlink tree follow this slot order, so a faster table
+// (stored hashes, compact small tables, division-free reduction) must reproduce it exactly.
+std::vector<std::string> ReferenceSlotOrder(const std::vector<std::string>& keys,
+                                            uint32_t capacity) {
+    std::vector<const std::string*> slots(capacity, nullptr);
+    uint32_t count = 0;
+    const auto place = [&](std::vector<const std::string*>& into, const std::string* key) {
+        const uint32_t n = static_cast<uint32_t>(into.size());
+        uint32_t h = memcrc(key->data(), key->size(), 0);
+        for (uint32_t i = 0;; ++i) {
+            const uint32_t index = h % n;
+            if (!into[index] || *into[index] == *key) {
+                into[index] = key;
+                return true;
+            }
+            if (i >= n) return false;
+            h = memcrc(key->data(), key->size(), h);
+        }
+    };
+    const auto grow = [&]() {
+        for (uint32_t n = static_cast<uint32_t>(slots.size()) * 2;; n *= 2) {
+            std::vector<const std::string*> bigger(n, nullptr);
+            bool placed = true;
+            for (const std::string* key : slots)
+                if (key && !(placed = place(bigger, key))) break;
+            if (placed) {
+                slots = std::move(bigger);
+                return;
+            }
+        }
+    };
+    for (const std::string& key : keys) {
+        if (count > slots.size() / 2) grow();  // checked at every inserting lookup
+        if (std::find_if(slots.begin(), slots.end(),
+                         [&](const std::string* s) { return s && *s == key; }) != slots.end())
+            continue;
+        while (!place(slots, &key)) grow();
+        ++count;
+    }
+    std::vector<std::string> order;
+    for (const std::string* key : slots)
+        if (key) order.push_back(*key);
+    return order;
+}
+
+struct placement_case_t {
+    uint32_t capacity;
+    int distinctKeys;
+};
+
+class FastHashTablePlacementTest : public testing::TestWithParam<placement_case_t> {};
+
+TEST_P(FastHashTablePlacementTest, SlotOrderFollowsThePlainProbingRule) {
+    const placement_case_t c = GetParam();
+    std::mt19937 random(static_cast<unsigned>(c.capacity * 1000 + c.distinctKeys));
+    std::vector<std::string> keys;
+    for (int i = 0; i < c.distinctKeys * 3; ++i)  // every key comes about three times
+        keys.push_back(
+            "/page" +
+            std::to_string(random() % static_cast<unsigned>(std::max(c.distinctKeys, 1))) +
+            ".html");
+    if (c.distinctKeys == 0) keys.clear();
+    CFastHashTable<referinfo_t> table(c.capacity);
+    for (const std::string& key : keys) Count(table, key);
+    const std::vector<std::string> expected = ReferenceSlotOrder(keys, c.capacity);
+    EXPECT_EQ(SlotOrder(table), expected);
+
+    // Equal counts sort in slot order, in the table and in its clone.
+    std::vector<std::string> once;
+    for (const std::string& key : keys)
+        if (std::find(once.begin(), once.end(), key) == once.end()) once.push_back(key);
+    CFastHashTable<referinfo_t> even(c.capacity);
+    for (const std::string& key : once) Count(even, key);
+    const std::vector<std::string> evenOrder = ReferenceSlotOrder(once, c.capacity);
+    auto clone = even.Clone();
+    even.Sort(even.GetCount());
+    EXPECT_EQ(Items(even), evenOrder);
+    clone->Sort(clone->GetCount());
+    EXPECT_EQ(Items(*clone), evenOrder);
+}
+
+INSTANTIATE_TEST_SUITE_P(CompactAndFull, FastHashTablePlacementTest,
+                         testing::Values(placement_case_t{40, 0}, placement_case_t{40, 1},
+                                         placement_case_t{40, 3}, placement_case_t{40, 4},
+                                         placement_case_t{40, 5}, placement_case_t{30, 12},
+                                         placement_case_t{50, 60}, placement_case_t{8, 5},
+                                         placement_case_t{16, 4}, placement_case_t{409, 3000},
+                                         placement_case_t{1, 9}));
+
+TEST(FastHashTableCompactTest, SmallTablesStayCompactUntilTheFifthKey) {
+    Keys keys;
+    CFastHashTable<referinfo_t> table(40);
+    EXPECT_TRUE(table.IsCompact());
+    for (int i = 0; i < 4; ++i) Count(table, keys("k" + std::to_string(i)));
+    EXPECT_TRUE(table.IsCompact());
+    EXPECT_EQ(table.GetCapacity(), 40u);
+    bool isNew;
+    EXPECT_EQ(table.Lookup(Ref(keys("absent")), isNew, false), nullptr);
+    EXPECT_TRUE(table.IsCompact());
+    Count(table, keys("k4"));
+    EXPECT_FALSE(table.IsCompact());
+    EXPECT_EQ(table.GetCount(), 5u);
+    for (int i = 0; i < 5; ++i) {
+        referinfo_t* entry = table.Lookup(Ref(keys("k" + std::to_string(i))), isNew, false);
+        ASSERT_NE(entry, nullptr);
+        EXPECT_EQ(entry->hits, 1u);
+    }
+}
+
+TEST(FastHashTableCompactTest, CompactChildTablesOfATwoLevelTableSortAndRelease) {
+    Keys keys;
+    CNestedTable table(16, 30);
+    bool isNew;
+    nested_info_t* parent = table.Lookup(nested_info_t{keys("/a").data(), 2, 0, nullptr}, isNew);
+    ASSERT_TRUE(isNew);
+    *parent = nested_info_t{keys("/a").data(), 2, 3, parent->children};
+    ASSERT_NE(parent->children, nullptr);
+    EXPECT_TRUE(parent->children->IsCompact());
+    Count(*parent->children, keys("x"), 1);
+    Count(*parent->children, keys("y"), 2);
+    table.SortWithChildren(10);
+    ASSERT_EQ(table.GetItemCount(), 1u);
+    EXPECT_EQ(Items(*table.GetItem(0).children), (std::vector<std::string>{"y", "x"}));
+}
+
+// Integer keys that collide at every probe exhaust a compact table's probe run too; the table
+// then expands and doubles as a full one would.
+TEST(FastHashTableCompactTest, CollidingIntegerKeysLeaveTheCompactForm) {
+    CFastHashTable<day_info_t> table(16);
+    bool isNew;
+    *table.Lookup(day_info_t{3, 1, 0, 0}, isNew) = day_info_t{3, 1, 7, 0};
+    EXPECT_TRUE(table.IsCompact());
+    *table.Lookup(day_info_t{19, 1, 0, 0}, isNew) = day_info_t{19, 1, 9, 0};  // 3 + capacity
+    EXPECT_FALSE(table.IsCompact());
+    EXPECT_GE(table.GetCapacity(), 32u);
+    EXPECT_EQ(table.Lookup(day_info_t{3, 1, 0, 0}, isNew, false)->first, 7u);
+    EXPECT_EQ(table.Lookup(day_info_t{19, 1, 0, 0}, isNew, false)->first, 9u);
 }
 
 }  // namespace
