@@ -16,8 +16,12 @@ void CBatchRing::Reset() {
 
 hit_t* CBatchRing::WaitFree() {
     std::unique_lock lock(m_mutex);
-    m_freed.wait(lock,
-                 [this] { return m_stopped || m_published - m_released < std::uint64_t(m_count); });
+    // A full ring waits until half of it is free, so that a producer faster than its consumer
+    // wakes once per few batches rather than once per batch.
+    if (m_published - m_released == std::uint64_t(m_count))
+        m_freed.wait(lock, [this] {
+            return m_stopped || m_published - m_released <= std::uint64_t(m_count / 2);
+        });
     if (m_stopped) return nullptr;
     return m_batches[m_published % std::uint64_t(m_count)].hits;
 }
