@@ -5,12 +5,13 @@
 
 #include "engine/table/StringPool.h"
 
-hyperlink_hash_t* CHyperlinkTable::Page(std::string_view text, page_type_t type) {
+hyperlink_hash_t* CHyperlinkTable::Page(std::string_view text, std::uint32_t hash,
+                                        page_type_t type) {
     hyperlink_hash_t key;
     key.text = text.data();
     key.length = static_cast<std::uint32_t>(text.size());
     bool isNew = false;
-    hyperlink_hash_t* page = Lookup(key, isNew);
+    hyperlink_hash_t* page = Lookup(key, hash, isNew);
     if (isNew) {
         *page = key;
         page->type = type;
@@ -21,12 +22,12 @@ hyperlink_hash_t* CHyperlinkTable::Page(std::string_view text, page_type_t type)
 }
 
 void CHyperlinkTable::Connect(hyperlink_hash_t::child_table& table, std::string_view text,
-                              page_type_t type, const std::uint8_t* flags) {
+                              std::uint32_t hash, page_type_t type, const std::uint8_t* flags) {
     hyperlink_connection_hash_t key;
     key.text = text.data();
     key.length = static_cast<std::uint32_t>(text.size());
     bool isNew = false;
-    hyperlink_connection_hash_t* link = table.Lookup(key, isNew);
+    hyperlink_connection_hash_t* link = table.Lookup(key, hash, isNew);
     if (isNew) {
         *link = key;
         link->type = type;
@@ -45,12 +46,15 @@ void CHyperlinkTable::Connect(hyperlink_hash_t::child_table& table, std::string_
 void CHyperlinkTable::AddLink(std::string_view from, page_type_t fromType, std::string_view to,
                               page_type_t toType, const std::uint8_t* flags) {
     if (from.empty() || to.empty()) return;
-    hyperlink_hash_t* source = Page(from, fromType);
+    // Pages and connections are keyed by the same texts: each is hashed once.
+    const std::uint32_t fromHash = memcrc(from.data(), from.size(), 0);
+    const std::uint32_t toHash = memcrc(to.data(), to.size(), 0);
+    hyperlink_hash_t* source = Page(from, fromHash, fromType);
     hyperlink_hash_t::child_table* children = source->children;
     // Looking up the target may grow the table and move the source entry, not its tables.
-    hyperlink_hash_t* target = Page(to, toType);
-    Connect(*target->parents, from, fromType, flags);
-    Connect(*children, to, toType, flags);
+    hyperlink_hash_t* target = Page(to, toHash, toType);
+    Connect(*target->parents, from, fromHash, fromType, flags);
+    Connect(*children, to, toHash, toType, flags);
 }
 
 namespace {

@@ -73,9 +73,9 @@ public:
     static constexpr std::uint32_t kConnectionSlots = 50;
 
 private:
-    hyperlink_hash_t* Page(std::string_view text, page_type_t type);
-    void Connect(hyperlink_hash_t::child_table& table, std::string_view text, page_type_t type,
-                 const std::uint8_t* flags);
+    hyperlink_hash_t* Page(std::string_view text, std::uint32_t hash, page_type_t type);
+    void Connect(hyperlink_hash_t::child_table& table, std::string_view text, std::uint32_t hash,
+                 page_type_t type, const std::uint8_t* flags);
 
     int m_numTriggers;
 };
