@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "engine/remote/CurlHandle.h"
+#include "engine/remote/DownloadClaims.h"
 #include "engine/remote/FtpSession.h"
 #include "engine/remote/LinkScan.h"
 #include "engine/remote/LocalFiles.h"
@@ -59,7 +60,8 @@ bool NeedsDownload(const std::string& localPath, const ftp_entry_t& remote) {
 // Lists the current folder and fetches what is missing or out of date; every matching file is
 // appended to `files` (one whose download failed only when an older copy exists).
 bool DownloadMatchingFtpFiles(CCurlFtpConnection& ftp, const std::string& downloadFolder,
-                              std::vector<std::string>& files, const std::string& pattern) {
+                              std::vector<std::string>& files, const std::string& pattern,
+                              CDownloadClaims& claims, const std::string& remoteFolder) {
     SetProgress("Preparing to download...", 0);
     std::vector<ftp_entry_t> entries;
     std::string error;
@@ -71,7 +73,8 @@ bool DownloadMatchingFtpFiles(CCurlFtpConnection& ftp, const std::string& downlo
     for (const ftp_entry_t& entry : entries) {
         if (CProgress::ShouldCancel()) return false;
         if (entry.isFolder || !MatchesPattern(pattern, entry.name)) continue;
-        const std::string local = JoinInsideFolder(downloadFolder, entry.name);
+        const std::string local =
+            claims.Claim(downloadFolder, entry.name, remoteFolder + entry.name);
         files.push_back(local);
         if (NeedsDownload(local, entry)) wanted.emplace_back(&entry, local);
     }
@@ -92,7 +95,8 @@ bool DownloadMatchingFtpFiles(CCurlFtpConnection& ftp, const std::string& downlo
 }
 
 bool RetrieveFtp(const remote_request_t& request, const remote_options_t& options,
-                 const std::string& downloadFolder, std::vector<std::string>& files) {
+                 const std::string& downloadFolder, std::vector<std::string>& files,
+                 CDownloadClaims& claims) {
     CCurlHandle session(SessionOptions(options));
     SetProgress("Connecting to FTP server...", 0);
     CCurlFtpConnection ftp(session, request.serverName, request.port, request.userName,
@@ -121,7 +125,15 @@ bool RetrieveFtp(const remote_request_t& request, const remote_options_t& option
                 "Trouble/ErrorBadFTPPath.htm");
             return false;
         }
-        if (!DownloadMatchingFtpFiles(ftp, downloadFolder, files, pattern)) return false;
+        // Server and resolved folder name a remote file among equal names elsewhere.
+        std::string current;
+        ftp.GetCurrentDirectory(current);
+        if (current.empty() || current.back() != '/') current += '/';
+        if (current[0] != '/') current.insert(0, "/");
+        const std::string remoteFolder =
+            "ftp://" + request.serverName + ":" + std::to_string(request.port) + current;
+        if (!DownloadMatchingFtpFiles(ftp, downloadFolder, files, pattern, claims, remoteFolder))
+            return false;
     }
     return true;
 }
@@ -202,8 +214,9 @@ std::string LastSegment(const std::string& object) {
 class CWebRetrieval {
 public:
     CWebRetrieval(const remote_request_t& request, const remote_options_t& options,
-                  const std::string& downloadFolder, std::vector<std::string>& files)
-        : m_options(options), m_folder(downloadFolder), m_files(files) {
+                  const std::string& downloadFolder, std::vector<std::string>& files,
+                  CDownloadClaims& claims)
+        : m_options(options), m_folder(downloadFolder), m_files(files), m_claims(claims) {
         m_credentials.send = request.passwordProtected;
         if (request.passwordProtected) {
             m_credentials.user = request.userName;
@@ -220,9 +233,8 @@ public:
         if (!SplitUrl(path, target)) return false;
         CCurlHandle session(SessionOptions(m_options));
         if (type == kPathFile) {
-            const std::string local =
-                JoinInsideFolder(m_folder, CFormat::MakeValidFilename(LastSegment(target.object)));
-            Fetch(session, target, target.object, local);
+            Fetch(session, target, target.object,
+                  CFormat::MakeValidFilename(LastSegment(target.object)));
             return true;
         }
         std::string pageFolder = target.object.substr(0, target.object.find('?'));
@@ -238,20 +250,22 @@ public:
             const std::string object = LinkObject(target, link);
             if (object.empty() || !MatchesPattern(pattern, LastSegment(object))) continue;
             if (object[0] == '/') {
-                Fetch(session, target, object, JoinInsideFolder(m_folder, object));
+                Fetch(session, target, object, object);
             } else {
                 Fetch(session, target, UrlAddRemoteFile(pageFolder, object),
-                      JoinInsideFolder(m_folder, pageFolder + CFormat::MakeValidFilename(object)));
+                      pageFolder + CFormat::MakeValidFilename(object));
             }
         }
         return true;
     }
 
 private:
+    // Fetches `object` into its claimed path inside the download folder (`relative` there).
     void Fetch(CCurlHandle& session, const web_target_t& target, const std::string& object,
-               const std::string& local) {
-        if (HttpSucceeded(DownloadWebObject(session, UrlOfObject(target, object), object, local,
-                                            m_credentials)))
+               const std::string& relative) {
+        const std::string url = UrlOfObject(target, object);
+        const std::string local = m_claims.Claim(m_folder, relative, url);
+        if (HttpSucceeded(DownloadWebObject(session, url, object, local, m_credentials)))
             m_files.push_back(local);
     }
 
@@ -278,6 +292,7 @@ private:
     const remote_options_t& m_options;
     const std::string& m_folder;
     std::vector<std::string>& m_files;
+    CDownloadClaims& m_claims;
     http_credentials_t m_credentials;
 };
 
@@ -303,11 +318,13 @@ bool RetrieveRemoteFiles(const remote_request_t& request, const remote_options_t
                                    : options.downloadFolder;
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
+    CDownloadClaims ownClaims;
+    CDownloadClaims& claims = options.claims ? *options.claims : ownClaims;
     bool completed = true;
     if (request.isFtp) {
-        completed = RetrieveFtp(request, options, folder, files);
+        completed = RetrieveFtp(request, options, folder, files, claims);
     } else {
-        CWebRetrieval web(request, options, folder, files);
+        CWebRetrieval web(request, options, folder, files, claims);
         for (const auto& [path, type] : request.paths) {
             if (CProgress::ShouldCancel() || !web.RetrievePath(path, type)) {
                 completed = false;

@@ -7,6 +7,7 @@
 #include "engine/EngineApi.h"
 #include "engine/remote/HttpDownload.h"
 
+class CDownloadClaims;
 class CLogfileInformation;
 class CSettings;
 
@@ -30,6 +31,8 @@ struct remote_options_t {
     std::string caFile;                  // extra certificate authorities for https
     long connectTimeoutSeconds = 30;
     long stallSeconds = 120;
+    // The run's local paths, shared by every entry of a run; null: this request's own.
+    CDownloadClaims* claims = nullptr;
 };
 
 // Passive mode and the proxy (when enabled and named) of the settings.

@@ -132,6 +132,7 @@ protected:
         project.SetProjectName(kProjectName);
         project.SetDisableDNS(true);
         project.AddLogfileInformation(m_entry);
+        for (const CLogfileInformation& more : m_more) project.AddLogfileInformation(more);
         const std::string bvp = m_work.file("site.bvp"), bvr = m_work.file("site.bvr");
         EXPECT_TRUE(project.SaveXML(bvp.c_str()));
         fs::remove(bvr);
@@ -163,6 +164,7 @@ protected:
     TempDir m_work;
     TempDir m_serverDir;
     CLogfileInformation m_entry;
+    std::vector<CLogfileInformation> m_more;  // further entries of the project
     std::unique_ptr<TestServer> m_server;
 };
 
@@ -253,6 +255,58 @@ TEST_F(RemoteEndToEndTest, LocalWildcardOverGzipFiles) {
     m_entry.SetImportType(import_t::LOCAL);
     AddPath((logs / "access-*.gz").string(), file_t::WILDCARD);
     EXPECT_EQ(Analyse().hosts, (Hosts{{"192.0.2.1", "7"}}));
+}
+
+// Logs of several folders or servers are often all called access.log; each must keep its own
+// local copy, on the first run and on the incremental ones.
+TEST_F(RemoteEndToEndTest, SameFileNameInTwoFtpFoldersIsAnalysedFromBoth) {
+    Put("site1/access.log", Hits("192.0.2.1", 2));
+    Put("site2/access.log", Hits("192.0.2.2", 3));
+    StartServer("ftp_server.py");
+    m_entry.SetImportType(import_t::FTP);
+    AddPath("/site1/access.log", file_t::FILE);
+    AddPath("/site2/*.log", file_t::WILDCARD);
+    const report_numbers_t first = Analyse();
+    EXPECT_EQ(first.hosts, (Hosts{{"192.0.2.1", "2"}, {"192.0.2.2", "3"}}));
+    EXPECT_EQ(Analyse(), first);
+    EXPECT_EQ(CountOf(ServerLog(), "RETR"), 2) << "unchanged files were fetched again";
+}
+
+TEST_F(RemoteEndToEndTest, SameFileNameOnTwoWebPathsIsAnalysedFromBoth) {
+    Put("site1/access.log", Hits("192.0.2.1", 2));
+    Put("site2/access.log", Hits("192.0.2.2", 3));
+    Put("site3/index.html", "<a href=\"/site1/access.log\">root-relative, same file</a>");
+    StartServer("http_server.py");
+    m_entry.SetImportType(import_t::WEB);
+    AddPath(Url("/site1/access.log"), file_t::FILE);
+    AddPath(Url("/site2/access.log"), file_t::FILE);
+    AddPath(Url("/site3/"), file_t::DIR);
+    const report_numbers_t first = Analyse();
+    EXPECT_EQ(first.hosts, (Hosts{{"192.0.2.1", "2"}, {"192.0.2.2", "3"}}));
+    EXPECT_EQ(Analyse(), first);
+}
+
+TEST_F(RemoteEndToEndTest, SameFileNameOnTwoFtpServersIsAnalysedFromBoth) {
+    Put("logs/access.log", Hits("192.0.2.1", 2));
+    StartServer("ftp_server.py");
+    m_entry.SetImportType(import_t::FTP);
+    AddPath("/logs/access.log", file_t::FILE);
+
+    TempDir otherRoot;
+    WriteFile(otherRoot.file("access.log"), Hits("192.0.2.7", 4));
+    TestServer other(kScripts + "ftp_server.py",
+                     {otherRoot.path().string(), "logs", "secret", otherRoot.file("server.log")});
+    ASSERT_NE(other.port(), 0);
+    CLogfileInformation second = m_entry;
+    second.SetPortNum(other.port());
+    second.SetPathFileType(0, file_t::FILE);
+    second.SetPath(0, "/access.log");
+    m_more.push_back(second);
+
+    const report_numbers_t first = Analyse();
+    EXPECT_EQ(first.hosts, (Hosts{{"192.0.2.1", "2"}, {"192.0.2.7", "4"}}));
+    EXPECT_EQ(Analyse(), first);
+    EXPECT_EQ(CountOf(ReadFile(otherRoot.file("server.log")), "RETR"), 1);
 }
 
 }  // namespace
