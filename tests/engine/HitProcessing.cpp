@@ -399,6 +399,75 @@ TEST_F(HitTest, CountriesComeFromTheLookupOrTheDomainSuffix) {
     EXPECT_EQ(tables.countries.GetCount(), 3u);
 }
 
+// The database answers through views that may change with its next answer; each host is
+// looked up once and then counted from the countries table's own copies.
+TEST_F(HitTest, EachHostIsLookedUpOnceAndCountedAtEveryHit) {
+    options.ip2Country = true;
+    int calls = 0;
+    std::string answer;  // rewritten by every call, as a reused buffer would be
+    lookup = [&](std::string_view host, country_result_t& r) {
+        ++calls;
+        answer = host == "10.0.0.1" ? "NLNetherlands" : "FRFrance";
+        r = {std::string_view(answer).substr(0, 2), std::string_view(answer).substr(2)};
+    };
+    ref_hit_t other = Hit("/a.html");
+    other.host = "10.0.0.2";
+    for (const ref_hit_t& h : {Hit("/a.html"), Hit("/b.html"), other, Hit("/c.html"), other})
+        Process(h);
+    EXPECT_EQ(calls, 2);
+    Counts countries;
+    tables.countries.ForEach([&](const country_info_t& e) {
+        countries[std::string(e.abbreviation, e.abbreviationLength) + " " +
+                  std::string(e.name, e.nameLength)] += e.hits;
+    });
+    EXPECT_EQ(countries, (Counts{{"FR France", 2}, {"NL Netherlands", 3}}));
+}
+
+TEST_F(HitTest, HostsBeyondTheRememberedOnesAreLookedUpEveryTime) {
+    options.ip2Country = true;
+    int calls = 0;
+    lookup = [&](std::string_view, country_result_t& r) {
+        ++calls;
+        r = {"NL", "Netherlands"};
+    };
+    constexpr int kHosts = 65536 + 10;
+    const auto host = [](int i) {
+        ref_hit_t h = Hit("/a.html");
+        h.host = "10." + std::to_string(i / 65536) + "." + std::to_string(i / 256 % 256) + "." +
+                 std::to_string(i % 256);
+        return h;
+    };
+    for (int i = 0; i < kHosts; ++i) Process(host(i));
+    EXPECT_EQ(calls, kHosts);
+    Process(host(0));           // remembered
+    Process(host(kHosts - 1));  // one too many to remember
+    EXPECT_EQ(calls, kHosts + 1);
+    ASSERT_EQ(tables.countries.GetCount(), 1u);
+    tables.countries.ForEach([&](const country_info_t& e) {
+        EXPECT_EQ(e.hits, static_cast<std::uint64_t>(kHosts + 2));
+    });
+}
+
+// Folding works on eight bytes at a time: every byte value at every offset of a long text
+// must come out as the byte table says (only A-Z change).
+TEST_F(HitTest, CaseFoldingChangesOnlyAsciiCapitals) {
+    Make();
+    std::string agent;
+    for (int i = 0; i < 249; ++i) agent.push_back(static_cast<char>(1 + (i * 37 + 11) % 255));
+    for (int shift = 0; shift < 8; ++shift) {
+        ref_hit_t h = Hit("/a.html");
+        h.agent = agent.substr(static_cast<std::size_t>(shift));
+        h.user = "ANN@[Z]`a{" + std::string(1, static_cast<char>(0xC9));
+        hit_t hit = MakeHit(h, false);
+        ASSERT_EQ(processor->ProcessHit(hit), 1);
+        std::string expected = h.agent;
+        for (char& c : expected)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        EXPECT_EQ(hit.Agent(), expected) << shift;
+        EXPECT_EQ(hit.User(), "ann@[z]`a{" + std::string(1, static_cast<char>(0xC9)));
+    }
+}
+
 TEST_F(HitTest, FilteredHitsChangeNothing) {
     filter_compile_options_t compile;
     compile.caseSensitive = false;
