@@ -1,6 +1,7 @@
 #include "engine/remote/DownloadClaims.h"
 
 #include "engine/remote/LocalFiles.h"
+#include "engine/source/Preprocess.h"
 
 namespace {
 
@@ -25,7 +26,17 @@ std::string SourceFolderTag(const std::string& source) {
 }  // namespace
 
 bool CDownloadClaims::TryClaim(const std::string& local, const std::string& source) {
-    if (!m_sources.emplace(local, source).second) return false;
+    // A compressed file's decompressed copy is written beside it and replaces what is there,
+    // so it holds that path too.
+    std::string copy;
+    if (IsCompressedPath(local)) copy = DecompressedPath(local);
+    for (const std::string* path : {&local, static_cast<const std::string*>(&copy)}) {
+        if (path->empty()) continue;
+        const auto it = m_sources.find(*path);
+        if (it != m_sources.end() && it->second != source) return false;
+    }
+    m_sources[local] = source;
+    if (!copy.empty()) m_sources[copy] = source;
     m_locals.emplace(source, local);
     return true;
 }

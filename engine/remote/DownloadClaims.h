@@ -14,7 +14,8 @@ public:
     // The local path of the remote file `source` (a URL-like text naming server and path):
     // the path it was given before in this run, so a file named by two paths is analysed
     // once; else `relative` inside `folder` (as JoinInsideFolder places it) when that path is
-    // free; otherwise the same inside a subfolder named after the source's server and folder.
+    // free (for a compressed file, its decompressed copy's path too); otherwise the same
+    // inside a subfolder named after the source's server and folder.
     // Paths are handed out in request order, so an unchanged project gets the same path for
     // the same file on every run and the download rule can compare.
     std::string Claim(const std::string& folder, std::string_view relative,

@@ -309,4 +309,18 @@ TEST_F(RemoteEndToEndTest, SameFileNameOnTwoFtpServersIsAnalysedFromBoth) {
     EXPECT_EQ(CountOf(ReadFile(otherRoot.file("server.log")), "RETR"), 1);
 }
 
+// A folder holding access.log and access.log.gz: the compressed one's decompressed copy must
+// not overwrite the plain one's download.
+TEST_F(RemoteEndToEndTest, RotatedGzipBesideThePlainLogOfOneNameKeepsBoth) {
+    Put("logs/access.log", Hits("192.0.2.1", 2));
+    WriteGzip(m_serverDir.file("root/logs/access.log.gz"), Hits("192.0.2.2", 3));
+    StartServer("ftp_server.py");
+    m_entry.SetImportType(import_t::FTP);
+    AddPath("/logs/", file_t::DIR);
+    const report_numbers_t first = Analyse();
+    EXPECT_EQ(first.hosts, (Hosts{{"192.0.2.1", "2"}, {"192.0.2.2", "3"}}));
+    EXPECT_EQ(Analyse(), first);
+    EXPECT_EQ(CountOf(ServerLog(), "RETR"), 2) << ServerLog();
+}
+
 }  // namespace
