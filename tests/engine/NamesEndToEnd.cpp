@@ -146,11 +146,18 @@ TEST_F(NamesEndToEndTest, LookupsOffKeepAddressesAndAskNothing) {
     EXPECT_EQ(fake.Calls(), 0);
 }
 
-TEST_F(NamesEndToEndTest, FullLookupsLetAProjectDomainFilterSeeNames) {
+// The project's DOMAIN filter alone turns full lookups on; the hits of a second file reuse
+// the names of the first.
+TEST_F(NamesEndToEndTest, ProjectDomainFilterSeesNamesInEveryFile) {
+    WriteFile(dir.file("second.log"), Line("198.51.100.7", 40) + Line("192.0.2.1", 41));
+    CLogfileInformation second;
+    second.SetPathFileType(second.SetPath(-1, dir.file("second.log")), file_t::FILE);
+    project.AddLogfileInformation(second);
     project.SetDisableDNS(false);
-    project.SetEnableFullDNS(true);
+    project.SetEnableFullDNS(false);
     project.AddFilterInfo(DomainFilter("beta.example.org"));
-    EXPECT_EQ(RunDomainNames(), (Rows{{"beta.example.org", "2"}}));
+    EXPECT_EQ(RunDomainNames(), (Rows{{"beta.example.org", "3"}}));
+    EXPECT_EQ(fake.Calls(), 3);
 }
 
 TEST_F(NamesEndToEndTest, GlobalDomainFilterTurnsFullLookupsOnByItself) {
