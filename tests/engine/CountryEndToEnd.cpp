@@ -95,7 +95,13 @@ protected:
         if (!tree.LoadXML(bvr.c_str())) return rows;
         auto* table = dynamic_cast<CTableReport*>(tree.FindByReportID("GA"));
         EXPECT_NE(table, nullptr) << "no Geographical Location report";
+        double total = 0;
+        for (size_t i = 0; table && i < table->GetNumRows(); ++i)
+            total += std::atof(table->GetItem(i, 1).c_str());
         for (size_t i = 0; table && i < table->GetNumRows(); ++i) {
+            EXPECT_NEAR(std::atof(table->GetItem(i, 2).c_str()),
+                        100.0 * std::atof(table->GetItem(i, 1).c_str()) / total, 0.01)
+                << "share of " << table->GetItem(i, 0) << ": " << table->GetItem(i, 2);
             EXPECT_EQ(rows.count(table->GetItem(i, 0)), 0u) << "a country listed twice";
             rows[table->GetItem(i, 0)] = table->GetItem(i, 1);
             if (i > 0) {  // largest first
