@@ -245,13 +245,58 @@ void CHitProcessor::Normalize(hit_t& hit) {
         hit.referrerLen = decoded;
     }
 
-    m_urlLength = m_normalizer.Normalize(hit.Path(), true, m_url.data());
-    const page_type_t type = m_classifiers.fileTypes
-                                 ? m_classifiers.fileTypes->DeterminePageType(GetUrl())
-                                 : page_type_t::PAGE;
+    NormalizePath(hit);
     const bool success = hit.status >= 200 && hit.status <= 399;
-    m_pageType = success ? static_cast<int>(type) : kUnsuccessfulPageType;
+    m_pageType = success ? static_cast<int>(m_path.type) : kUnsuccessfulPageType;
     m_referrerLength = m_normalizer.Normalize(hit.Referrer(), false, m_referrer.data());
+}
+
+void CHitProcessor::NormalizePath(const hit_t& hit) {
+    path_facts_t key;
+    key.path = hit.path;
+    key.length = static_cast<std::uint32_t>(hit.pathLen);
+    m_pathHash = key.Hash(0);
+    bool isNew = false;
+    const bool remember = m_paths.GetCount() < kMaxRememberedPaths;
+    path_facts_t* known = m_paths.Lookup(key, m_pathHash, isNew, remember);
+    if (known && !isNew) {
+        m_path = *known;
+        m_pooledPath = known->path;
+        m_urlView = std::string_view(m_path.url, m_path.urlLength);
+        return;
+    }
+    const std::size_t length = m_normalizer.Normalize(hit.Path(), true, m_url.data());
+    m_urlView = std::string_view(m_url.data(), length);
+    m_path = key;
+    m_pooledPath = nullptr;
+    m_path.url = m_url.data();
+    m_path.urlLength = static_cast<std::uint32_t>(length);
+    m_path.urlHash = memcrc(m_path.url, length, 0);
+    m_path.type = m_classifiers.fileTypes ? m_classifiers.fileTypes->DeterminePageType(m_urlView)
+                                          : page_type_t::PAGE;
+    const std::size_t slash = m_urlView.rfind('/');
+    if (slash != std::string_view::npos) {
+        m_path.directory = m_path.url;
+        m_path.directoryLength = static_cast<std::uint32_t>(slash + 1);
+        m_path.directoryHash = memcrc(m_path.directory, slash + 1, 0);
+    }
+    if (!known) return;
+    // Remembered with pool copies, which the counting tables then share; an entry the pool
+    // refuses keeps an empty key that no path matches.
+    *known = path_facts_t{};
+    known->path = "";
+    const char* path = PoolCopy(hit.path, key.length);
+    const bool same = m_urlView == hit.Path();
+    const char* url = !path ? nullptr : same ? path : PoolCopy(m_path.url, length);
+    const char* directory =
+        !url || !m_path.directory ? nullptr : PoolCopy(m_path.url, m_path.directoryLength);
+    if (!url || (m_path.directory && !directory)) return;
+    m_path.path = path;
+    m_path.url = url;
+    m_path.directory = directory;
+    m_pooledPath = path;
+    m_urlView = std::string_view(url, length);
+    *known = m_path;
 }
 
 int CHitProcessor::ProcessHit(hit_t& hit) {
@@ -267,7 +312,9 @@ int CHitProcessor::ProcessHit(hit_t& hit) {
     const std::uint64_t bytes = hit.bytes > 0 ? static_cast<std::uint64_t>(hit.bytes) : 0;
     ++m_tables.counters.totalHits;
     per_hit_t state;
-    state.url = hashed_text_t(GetUrl());
+    state.url.text = GetUrl();
+    state.url.hash = m_path.urlHash;
+    if (m_urlView.data() != m_url.data()) state.url.pooled = m_path.url;
     state.hostHash = memcrc(hit.host, static_cast<std::size_t>(hit.hostLen), 0);
     Prefetch(hit, external, state);
     CountQueryStrings(m_tables.queryStrings, hit.Path());
@@ -362,19 +409,18 @@ void CHitProcessor::CountStatus(const hit_t& hit, per_hit_t& state) {
     key.url = hit.path;
     key.length = static_cast<std::uint32_t>(hit.pathLen);
     key.status = static_cast<std::uint32_t>(hit.status);
-    // The raw path is the URL unless normalisation changed it.
-    const bool sameAsUrl = hit.Path() == state.url.text;
-    const std::uint32_t hash =
-        (sameAsUrl ? state.url.hash : memcrc(key.url, key.length, 0)) + key.status;
+    const std::uint32_t hash = m_pathHash + key.status;
     if (hit.status == 404) ++c.notFoundHits;
     auto& table = hit.status == 404 ? m_tables.notFoundErrors : m_tables.otherErrors;
-    const char* pooled = sameAsUrl ? state.url.pooled : nullptr;
+    const char* pooled = m_pooledPath;
+    if (m_pooledPath) key.url = m_pooledPath;
     if (error_info_t* entry =
             Upsert(table, key, hash, &error_info_t::url, &error_info_t::length, &pooled)) {
         entry->status = key.status;
         ++entry->hits;
     }
-    if (sameAsUrl && !state.url.pooled) state.url.pooled = pooled;
+    // The raw path is the URL unless normalisation changed it.
+    if (!state.url.pooled && hit.Path() == state.url.text) state.url.pooled = pooled;
 }
 
 void CHitProcessor::CountResources(const hit_t& hit, std::uint64_t bytes, per_hit_t& state) {
@@ -382,9 +428,11 @@ void CHitProcessor::CountResources(const hit_t& hit, std::uint64_t bytes, per_hi
     const bool incomplete = hit.status == 206;
     hashed_text_t& url = state.url;
     CountResource(m_tables.resources, url, bytes, incomplete);
-    const std::size_t slash = url.text.rfind('/');
-    if (slash != std::string_view::npos) {
-        hashed_text_t directory(url.text.substr(0, slash + 1));
+    if (m_path.directory) {
+        hashed_text_t directory;
+        directory.text = std::string_view(m_path.directory, m_path.directoryLength);
+        directory.hash = m_path.directoryHash;
+        if (m_urlView.data() != m_url.data()) directory.pooled = m_path.directory;
         CountResource(m_tables.directories, directory, bytes, false);
     }
     resource_info_t* entry = nullptr;

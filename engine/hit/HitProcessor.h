@@ -67,7 +67,7 @@ public:
     int ProcessHit(hit_t& hit);
 
     // The normalised URL and referrer of the last hit, and its page type (1-4, or 8).
-    std::string_view GetUrl() const { return {m_url.data(), m_urlLength}; }
+    std::string_view GetUrl() const { return m_urlView; }
     std::string_view GetReferrer() const { return {m_referrer.data(), m_referrerLength}; }
     int GetPageType() const { return m_pageType; }
 
@@ -77,6 +77,7 @@ private:
     static bool Validate(const hit_t& hit);
     static void FoldCase(hit_t& hit);
     void Normalize(hit_t& hit);
+    void NormalizePath(const hit_t& hit);
     void Prefetch(const hit_t& hit, bool external, per_hit_t& state);
     void CountQueryStrings(CNestedTable& table, std::string_view path);
     void CountTime(const hit_t& hit, std::uint64_t bytes);
@@ -148,8 +149,37 @@ private:
     std::unique_ptr<CFastHashTable<host_country_t>> m_hostCountries;
     bool m_countryByDatabase = false;
 
+    // What a requested path (as logged, case-folded) gives: its normalised URL, page type and
+    // directory, with their pool copies and hashes. Logs request a few thousand paths millions
+    // of times; each costs a normalisation, an extension search and three hashes.
+    struct path_facts_t {
+        const char* path = nullptr;
+        std::uint32_t length = 0;
+        std::uint32_t urlLength = 0;
+        const char* url = nullptr;
+        const char* directory = nullptr;  // null: the URL has no "/"
+        std::uint32_t urlHash = 0;
+        std::uint32_t directoryHash = 0;
+        std::uint32_t directoryLength = 0;
+        page_type_t type = page_type_t::PAGE;
+
+        void Release() {}
+        std::uint32_t Hash(std::uint32_t seed) const { return memcrc(path, length, seed); }
+        bool Equals(const path_facts_t& o) const {
+            return logvane::table::SameText(path, length, o.path, o.length);
+        }
+        int Compare(const path_facts_t&) const { return 0; }
+    };
+    // Paths beyond this many are normalised every time.
+    static constexpr std::uint32_t kMaxRememberedPaths = 65536;
+    CFastHashTable<path_facts_t> m_paths{4096};
+    path_facts_t m_path;           // the current hit's facts (pool texts or the buffers below)
+    std::uint32_t m_pathHash = 0;  // Hash(0) of the raw path
+    const char* m_pooledPath = nullptr;
+
     std::vector<char> m_url, m_referrer, m_cameFrom, m_scratch;
-    std::size_t m_urlLength = 0, m_referrerLength = 0;
+    std::string_view m_urlView;
+    std::size_t m_referrerLength = 0;
     char m_rawReferrer[kHitTextSize] = {};  // before decoding, for search phrases
     std::size_t m_rawReferrerLength = 0;
     int m_pageType = 0;
