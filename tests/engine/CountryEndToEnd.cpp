@@ -1,6 +1,7 @@
 // Countries of real public addresses through a whole batch run of the built program, which
 // installs the shipped country database into its settings folder on the first run.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -83,11 +84,13 @@ protected:
         const std::string bvp = m_work.file("c.bvp"), bvr = m_work.file("c.bvr");
         EXPECT_TRUE(project.SaveXML(bvp.c_str()));
         std::string out;
-        if (FILE* pipe = popen(("'" + kProgram + "' '" + bvp + "' '" + bvr + "'").c_str(), "r")) {
+        if (FILE* pipe =
+                popen(("'" + kProgram + "' '" + bvp + "' '" + bvr + "' 2>&1").c_str(), "r")) {
             char block[4096];
             for (size_t n; (n = std::fread(block, 1, sizeof block, pipe)) > 0;)
                 out.append(block, n);
-            pclose(pipe);
+            const int status = pclose(pipe);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << out;
         }
         EXPECT_NE(out.find("Success!"), std::string::npos) << out;
         std::map<std::string, std::string> rows;

@@ -138,12 +138,13 @@ protected:
         fs::remove(bvr);
 
         std::string out;
-        FILE* pipe = popen(("'" + kProgram + "' '" + bvp + "' '" + bvr + "'").c_str(), "r");
+        FILE* pipe = popen(("'" + kProgram + "' '" + bvp + "' '" + bvr + "' 2>&1").c_str(), "r");
         if (pipe) {
             char block[4096];
             for (size_t n; (n = std::fread(block, 1, sizeof block, pipe)) > 0;)
                 out.append(block, n);
-            pclose(pipe);
+            const int status = pclose(pipe);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << out;
         }
         EXPECT_NE(out.find("Success!"), std::string::npos) << out;
         report_numbers_t numbers;
