@@ -227,7 +227,11 @@ TEST_F(RemoteEndToEndTest, WebDirectoryPageWildcardPageAndProtectedFileAreAnalys
         (Hosts{{"192.0.2.1", "4"}, {"192.0.2.2", "2"}, {"192.0.2.3", "3"}, {"192.0.2.5", "1"}}));
     EXPECT_EQ(CountOf(ServerLog(), "skip.txt"), 0);
     EXPECT_EQ(CountOf(ServerLog(), "GET /private/p.log 200"), 1) << ServerLog();
+    const auto stamps = FileStamps(GetDownloadFolder(kProjectName));
+    EXPECT_EQ(stamps.size(), 4u);
     EXPECT_EQ(Analyse(), first) << "a second run over the unchanged site counts differently";
+    EXPECT_EQ(FileStamps(GetDownloadFolder(kProjectName)), stamps)
+        << "unchanged objects were written again";
 }
 
 TEST_F(RemoteEndToEndTest, LocalGzipFilesAreDecompressedAndCountedOnceEveryRun) {
