@@ -294,9 +294,46 @@ void CHitProcessor::NormalizePath(const hit_t& hit) {
     m_path.path = path;
     m_path.url = url;
     m_path.directory = directory;
+    RememberQueryPairs(m_path);
     m_pooledPath = path;
     m_urlView = std::string_view(url, length);
     *known = m_path;
+}
+
+// Splits the query of a path that is being remembered into pool copies of its pairs; a path
+// whose copies the pool refuses keeps no pairs and is split at every hit.
+void CHitProcessor::RememberQueryPairs(path_facts_t& facts) {
+    const url_query_t query = SplitQuery(std::string_view(facts.path, facts.length));
+    if (!query.hasQuery) return;
+    std::uint32_t count = 0;
+    ForEachQueryPair(query.query, [&count](std::string_view, std::string_view) {
+        ++count;
+        return false;
+    });
+    if (count == 0) return;
+    auto* pairs = static_cast<query_pair_t*>(PoolAlloc(sizeof(query_pair_t) * count));
+    if (!pairs) return;
+    char* key = m_scratch.data();
+    std::memcpy(key, query.beforeQuery.data(), query.beforeQuery.size());
+    std::uint32_t made = 0;
+    ForEachQueryPair(query.query, [&](std::string_view name, std::string_view value) {
+        std::memcpy(key + query.beforeQuery.size(), name.data(), name.size());
+        const std::size_t parentLength = query.beforeQuery.size() + name.size();
+        const std::string_view child = value.empty() ? kEmptyValue : value;
+        const char* parentCopy = PoolCopy(key, parentLength);
+        const char* childCopy = PoolCopy(child.data(), child.size());
+        if (!parentCopy || !childCopy) return true;
+        pairs[made++] = {parentCopy,
+                         childCopy,
+                         static_cast<std::uint32_t>(parentLength),
+                         memcrc(parentCopy, parentLength, 0),
+                         static_cast<std::uint32_t>(child.size()),
+                         memcrc(childCopy, child.size(), 0)};
+        return false;
+    });
+    if (made < count) return;
+    facts.pairs = pairs;
+    facts.pairCount = count;
 }
 
 int CHitProcessor::ProcessHit(hit_t& hit) {
@@ -377,6 +414,20 @@ void CHitProcessor::Prefetch(const hit_t& hit, bool external, per_hit_t& state) 
 }
 
 void CHitProcessor::CountQueryStrings(CNestedTable& table, std::string_view path) {
+    if (m_path.pairs) {
+        for (std::uint32_t i = 0; i < m_path.pairCount; ++i) {
+            const query_pair_t& pair = m_path.pairs[i];
+            hashed_text_t parent, child;
+            parent.text = std::string_view(pair.parent, pair.parentLength);
+            parent.hash = pair.parentHash;
+            parent.pooled = pair.parent;
+            child.text = std::string_view(pair.child, pair.childLength);
+            child.hash = pair.childHash;
+            child.pooled = pair.child;
+            CountPair(table, parent, child);
+        }
+        return;
+    }
     const url_query_t query = SplitQuery(path);
     if (!query.hasQuery) return;
     char* key = m_scratch.data();

@@ -73,6 +73,7 @@ public:
 
 private:
     struct per_hit_t;
+    struct path_facts_t;
 
     static bool Validate(const hit_t& hit);
     static void FoldCase(hit_t& hit);
@@ -80,6 +81,7 @@ private:
     void NormalizePath(const hit_t& hit);
     void Prefetch(const hit_t& hit, bool external, per_hit_t& state);
     void CountQueryStrings(CNestedTable& table, std::string_view path);
+    void RememberQueryPairs(path_facts_t& facts);
     void CountTime(const hit_t& hit, std::uint64_t bytes);
     void CountStatus(const hit_t& hit, per_hit_t& state);
     void CountResources(const hit_t& hit, std::uint64_t bytes, per_hit_t& state);
@@ -149,6 +151,14 @@ private:
     std::unique_ptr<CFastHashTable<host_country_t>> m_hostCountries;
     bool m_countryByDatabase = false;
 
+    // One parameter of a remembered path's query: the parent key (the path up to the "?" and
+    // the name) and the child key (the value, or "(empty)"), as pool texts with their hashes.
+    struct query_pair_t {
+        const char* parent;
+        const char* child;
+        std::uint32_t parentLength, parentHash;
+        std::uint32_t childLength, childHash;
+    };
     // What a requested path (as logged, case-folded) gives: its normalised URL, page type and
     // directory, with their pool copies and hashes. Logs request a few thousand paths millions
     // of times; each costs a normalisation, an extension search and three hashes.
@@ -162,6 +172,9 @@ private:
         std::uint32_t directoryHash = 0;
         std::uint32_t directoryLength = 0;
         page_type_t type = page_type_t::PAGE;
+        // The query-string pairs of the path, pool memory; none when pairs is null.
+        const query_pair_t* pairs = nullptr;
+        std::uint32_t pairCount = 0;
 
         void Release() {}
         std::uint32_t Hash(std::uint32_t seed) const { return memcrc(path, length, seed); }

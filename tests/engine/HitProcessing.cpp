@@ -468,6 +468,39 @@ TEST_F(HitTest, CaseFoldingChangesOnlyAsciiCapitals) {
     }
 }
 
+// Paths are remembered with their normalised URL, directory and query pairs; hits on a path
+// seen before, and on paths beyond the remembered ones, count as the first hit did.
+TEST_F(HitTest, RepeatedAndUnrememberedPathsCountAlike) {
+    constexpr int kPaths = 65536 + 5;
+    const auto path = [](int i) { return "/d" + std::to_string(i % 7) + "/p" + std::to_string(i); };
+    for (int i = 0; i < kPaths; ++i) Process(Hit(path(i) + ".php?a=1&b=&&c", i % 2 ? 404 : 200));
+    for (int i : {0, 1, kPaths - 2, kPaths - 1})
+        Process(Hit(path(i) + ".php?a=1&b=&&c", i % 2 ? 404 : 200));
+    const Counts pairs = Children(tables.queryStrings);
+    for (int i : {0, 1, 2, kPaths - 2, kPaths - 1}) {
+        const std::string p = path(i) + ".php?";
+        const std::uint64_t hits = i == 2 ? 1 : 2;
+        EXPECT_EQ(pairs.at(p + "a <- 1"), hits) << p;
+        EXPECT_EQ(pairs.at(p + "b <- (empty)"), hits) << p;
+        EXPECT_EQ(pairs.at(p + "c <- (empty)"), hits) << p;
+    }
+    const std::string query = ".php?a=1&b=&&c";
+    const Counts resources = Urls(tables.resources);
+    EXPECT_EQ(resources.at(path(0) + query), 2u);
+    EXPECT_EQ(resources.at(path(2) + query), 1u);
+    EXPECT_EQ(resources.at(path(kPaths - 1) + query), 2u);  // even: 200
+    EXPECT_EQ(resources.count(path(1) + query), 0u);        // 404: no resource
+    const Counts errors = Errors(tables.notFoundErrors);
+    EXPECT_EQ(errors.at(path(1) + query + " 404"), 2u);
+    EXPECT_EQ(errors.at(path(kPaths - 2) + query + " 404"), 2u);
+    const Counts directories = Urls(tables.directories);
+    std::uint64_t directoryHits = 0;
+    for (const auto& [name, hits] : directories) directoryHits += hits;
+    EXPECT_EQ(directoryHits, tables.counters.pageHits + tables.counters.fileHits +
+                                 tables.counters.imageHits + tables.counters.miscWebHits);
+    EXPECT_EQ(directories.size(), 7u);
+}
+
 TEST_F(HitTest, FilteredHitsChangeNothing) {
     filter_compile_options_t compile;
     compile.caseSensitive = false;
