@@ -110,8 +110,9 @@ constexpr bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // The seconds of a cached minute: two digits and no third need no general number reading,
 // and the hour and day of the minute are already known.
-void FinishCachedMinute(const common_date_cache_t& cache, std::string_view secondsText,
-                        int offsetHours, hit_t& hit) {
+template <class Cache>
+void FinishCachedMinute(const Cache& cache, std::string_view secondsText, int offsetHours,
+                        hit_t& hit) {
     if (secondsText.size() < 2 || !IsDigit(secondsText[0]) || !IsDigit(secondsText[1]) ||
         (secondsText.size() > 2 && IsDigit(secondsText[2])))
         return FinishMinute(cache.base, cache.hour, secondsText, offsetHours, hit);
@@ -120,6 +121,20 @@ void FinishCachedMinute(const common_date_cache_t& cache, std::string_view secon
     hit.time = static_cast<std::int32_t>(cache.base + second);
     hit.hour = cache.hourOfDay;
     hit.dayOfWeek = cache.dayOfWeek;
+}
+
+// Remembers a minute: base is a whole minute, so every second of it has the same day.
+template <class Cache>
+void RememberMinute(Cache& cache, std::int64_t base, int hour, int offsetHours) {
+    cache.offsetHours = offsetHours;
+    cache.base = base;
+    cache.hour = hour;
+    cache.hourOfDay = HourOfDay(hour, offsetHours);
+    cache.dayOfWeek = DayOfWeek(base);
+}
+
+bool StartsWith(std::string_view text, const char* prefix, std::size_t length) {
+    return length > 0 && text.size() >= length && std::memcmp(text.data(), prefix, length) == 0;
 }
 
 }  // namespace
@@ -147,24 +162,38 @@ void ConvertCommonDate(std::string_view text, int offsetHours, hit_t& hit,
     if (cache && keyLength > 0 && whole[keyLength - 1] == ':') {
         std::memcpy(cache->key, whole.data(), keyLength);
         cache->keyLength = keyLength;
-        cache->offsetHours = offsetHours;
-        cache->base = base;
-        cache->hour = hour;
-        // base is a whole minute, so every second of it has the same day.
-        cache->hourOfDay = HourOfDay(hour, offsetHours);
-        cache->dayOfWeek = DayOfWeek(base);
+        RememberMinute(*cache, base, hour, offsetHours);
     }
     FinishMinute(base, hour, text, offsetHours, hit);
 }
 
-void ConvertW3CDate(std::string_view date, std::string_view time, int offsetHours, hit_t& hit) {
+void ConvertW3CDate(std::string_view date, std::string_view time, int offsetHours, hit_t& hit,
+                    w3c_date_cache_t* cache) {
     if (date.empty() || date.size() > kLongestDateText || time.empty() ||
         time.size() > kLongestDateText)
         return Reject(hit);
+    if (cache && cache->offsetHours == offsetHours && date.size() == cache->dateLength &&
+        std::memcmp(date.data(), cache->date, date.size()) == 0 &&
+        StartsWith(time, cache->minute, cache->minuteLength))
+        return FinishCachedMinute(*cache, time.substr(cache->minuteLength), offsetHours, hit);
+
+    const std::string_view wholeDate = date, wholeTime = time;
     int year = NextPart(date, '-');
     int month = NextPart(date, '-');
     int day = NextPart(date, ' ');
-    ConvertTimeOfDay(time, year - 1900, month - 1, day, offsetHours, hit);
+    int hour = NextPart(time, ':');
+    int minute = NextPart(time, ':');
+    std::int64_t base = ComputeHitTime(year - 1900, month - 1, day, hour, minute, 0, offsetHours);
+    // As for the common format: the minute must have ended at its ":".
+    std::size_t minuteLength = wholeTime.size() - time.size();
+    if (cache && minuteLength > 0 && wholeTime[minuteLength - 1] == ':') {
+        std::memcpy(cache->date, wholeDate.data(), wholeDate.size());
+        cache->dateLength = wholeDate.size();
+        std::memcpy(cache->minute, wholeTime.data(), minuteLength);
+        cache->minuteLength = minuteLength;
+        RememberMinute(*cache, base, hour, offsetHours);
+    }
+    FinishMinute(base, hour, time, offsetHours, hit);
 }
 
 void ConvertCommaDate(std::string_view date, std::string_view time, bool european, int offsetHours,

@@ -35,8 +35,23 @@ struct common_date_cache_t {
 void ConvertCommonDate(std::string_view text, int offsetHours, hit_t& hit,
                        common_date_cache_t* cache = nullptr);
 
-// Conversion B, W3C date 2007-05-14 and time 13:55:36.
-void ConvertW3CDate(std::string_view date, std::string_view time, int offsetHours, hit_t& hit);
+// The last W3C date and time up to its minute, for the same purpose.
+struct w3c_date_cache_t {
+    char date[100];
+    std::size_t dateLength = 0;
+    char minute[100];              // the time text up to and including the minute's ":"
+    std::size_t minuteLength = 0;  // 0: empty
+    int offsetHours = 0;
+    std::int64_t base = -1;
+    int hour = 0;
+    std::int32_t hourOfDay = 0;
+    std::int32_t dayOfWeek = 0;
+};
+
+// Conversion B, W3C date 2007-05-14 and time 13:55:36. The cache, when given, is read and
+// updated; the result is the same with or without it.
+void ConvertW3CDate(std::string_view date, std::string_view time, int offsetHours, hit_t& hit,
+                    w3c_date_cache_t* cache = nullptr);
 
 // Conversion C, comma-separated formats: month/day/year, or day.month.year when european.
 void ConvertCommaDate(std::string_view date, std::string_view time, bool european, int offsetHours,

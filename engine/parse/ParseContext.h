@@ -58,4 +58,5 @@ struct parse_context_t {
     // bytes (the scanner learns it while looking for the line end); 0 when unknown.
     std::size_t checkedLength = 0;
     mutable common_date_cache_t commonDateCache;
+    mutable w3c_date_cache_t w3cDateCache;
 };

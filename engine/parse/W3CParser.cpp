@@ -92,7 +92,7 @@ std::size_t ParseW3CLine(const char* line, std::size_t length, hit_t& hit,
         map.column[W3C_DATE] >= 0
             ? values[W3C_DATE]
             : std::string_view(context.headerDate, static_cast<std::size_t>(context.headerDateLen));
-    ConvertW3CDate(date, values[W3C_TIME], context.timeOffsetHours, hit);
+    ConvertW3CDate(date, values[W3C_TIME], context.timeOffsetHours, hit, &context.w3cDateCache);
     StoreText(hit.host, hit.hostLen, values[W3C_CLIENT]);
     StoreText(hit.user, hit.userLen,
               map.column[W3C_USERNAME] >= 0 ? values[W3C_USERNAME] : std::string_view("-"));

@@ -258,4 +258,30 @@ TEST(ParseFuzz, FieldSearchesFindTheFirstMatchWithinTheRangeOnly) {
     }
 }
 
+// The same for W3C dates and times, including dates that change under an unchanged time.
+TEST(ParseFuzz, TheMinuteCacheNeverChangesAW3CDate) {
+    std::mt19937 random(91);
+    const char* dates[] = {"1969-12-31", "1970-01-01", "2038-01-19", "2004-02-29", "2007-05-14",
+                           "2007-5-14",  "2037-12-31", "07-05-14",   "x",          "2007-13-01"};
+    const char* minutes[] = {"23:59:", "00:00:", "03:14:", "13:55:", "3:4:", "24:00:", "12:60:"};
+    const char* seconds[] = {"00", "07", "59", "60", "7", "007", "5x", "", "12.5", "08 "};
+    w3c_date_cache_t cache;
+    hit_t cached{}, plain{};
+    for (int run = 0; run < 20000; ++run) {
+        const std::string date = dates[random() % std::size(dates)];
+        const std::string minute = minutes[random() % std::size(minutes)];
+        const int offset = int(random() % 25) - 12;
+        for (int line = 0; line < 12; ++line) {
+            const std::string time = minute + seconds[random() % std::size(seconds)];
+            ConvertW3CDate(date, time, offset, plain);
+            ConvertW3CDate(date, time, offset, cached, &cache);
+            ASSERT_EQ(cached.time, plain.time) << date << " " << time << " offset " << offset;
+            if (plain.time > 0) {
+                ASSERT_EQ(cached.hour, plain.hour) << date << " " << time;
+                ASSERT_EQ(cached.dayOfWeek, plain.dayOfWeek) << date << " " << time;
+            }
+        }
+    }
+}
+
 }  // namespace
