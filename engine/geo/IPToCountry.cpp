@@ -187,8 +187,9 @@ bool CIPToCountry::InstallShipped(const std::string& localVersion, bool present)
     return true;
 }
 
-// Inflates `archive` into the database through a temporary file, so a damaged or cancelled
-// archive leaves the old database in place. A file that is not gzip (an error page) is refused.
+// Inflates `archive` into the database through a temporary file, so a damaged, truncated or
+// cancelled archive leaves the old database in place. A file that is not gzip (an error page) is
+// refused.
 bool CIPToCountry::Unpack(const std::string& archive) {
     gzFile in = gzopen(archive.c_str(), "rb");
     if (!in) {
@@ -208,7 +209,11 @@ bool CIPToCountry::Unpack(const std::string& archive) {
         }
         ok = out.Write(block, static_cast<size_t>(n));
     }
-    gzclose(in);
+    // Z_BUF_ERROR here: the archive ended inside its stream, and what came out is cut short.
+    if (gzclose(in) != Z_OK && ok) {
+        ok = false;
+        AddSystemError(archive + " is not a complete gzip file");
+    }
     return ok && out.Commit(-1);
 }
 

@@ -2,6 +2,7 @@
 // installs the shipped country database into its settings folder on the first run.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <zlib.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,7 +18,9 @@
 #include "store/settings/Settings.h"
 #include "store/settings/SettingsFolder.h"
 #include "support/TempDir.h"
+#include "utility/Progress.h"
 
+using logvane::test::ReadFile;
 using logvane::test::ScopedHome;
 using logvane::test::TempDir;
 using logvane::test::WriteFile;
@@ -148,6 +151,43 @@ TEST_F(CountryEndToEndTest, SecondRunUsesTheInstalledDatabaseWithTheSameResult) 
     const std::map<std::string, std::string> want{{country, "2"}};
     EXPECT_EQ(CountryRows(log), want);
     EXPECT_EQ(CountryRows(log), want);
+}
+
+// A shipped archive cut short (a copy interrupted while installing) must not become the
+// database: it would pass for complete, and its version would stop every later update.
+TEST(CountryDatabaseInstallTest, TruncatedArchiveLeavesTheOldDatabaseInPlace) {
+    CProgress::Initialize();
+    TempDir shipped, settings;
+    std::string ranges;
+    for (int i = 0; i < 2000; ++i)
+        ranges += std::to_string(16777216 + i * 256) + "\t" +
+                  std::to_string(16777216 + i * 256 + 255) + "\tZZ\tTestland " + std::to_string(i) +
+                  "\n";
+    gzFile gz = gzopen(shipped.file("full.gz").c_str(), "wb");
+    ASSERT_NE(gz, nullptr);
+    gzwrite(gz, ranges.data(), static_cast<unsigned>(ranges.size()));
+    gzclose(gz);
+    const std::string archive = ReadFile(shipped.file("full.gz"));
+    WriteFile(shipped.file("ip2co.txt.gz"), archive.substr(0, archive.size() / 2));
+    WriteFile(shipped.file("version.txt"), "v2\n");
+    WriteFile(settings.file("ip2co.txt"), "16777216\t16777471\tAA\tOldland\n");
+    WriteFile(settings.file("version.txt"), "v1\n");
+
+    CIPToCountry database(settings.path().string());
+    database.SetShippedFolder(shipped.path().string());
+    database.SetRemoteCheck(CIPToCountry::remote_check_t::Never);
+    database.Fetch();
+    EXPECT_EQ(ReadFile(settings.file("version.txt")), "v1\n");
+    ASSERT_TRUE(database.Load());
+    EXPECT_EQ(database.GetCount(), 1u);
+    EXPECT_NE(CProgress::GetXML().find("ErrorSystemErrors.htm"), std::string::npos);
+
+    WriteFile(shipped.file("ip2co.txt.gz"), archive);  // the complete archive goes in
+    database.Fetch();
+    ASSERT_TRUE(database.Load());
+    EXPECT_EQ(database.GetCount(), 2000u);
+    EXPECT_EQ(ReadFile(settings.file("version.txt")), "v2\n");
+    CProgress::Kill();
 }
 
 }  // namespace
