@@ -1,5 +1,9 @@
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "engine/parse/CookieField.h"
 #include "engine/parse/DateConversion.h"
 #include "engine/parse/LineParser.h"
@@ -59,9 +63,22 @@ void StorePathAndQuery(std::string_view stem, std::string_view query, bool hasQu
     hit.path[hit.pathLen] = '\0';
 }
 
+// W3C logs write the spaces of a user agent as "+".
 void StoreAgent(std::string_view agent, hit_t& hit) {
     StoreText(hit.agent, hit.agentLen, agent);
-    for (std::int32_t i = 0; i < hit.agentLen; ++i) {
+    std::int32_t i = 0;
+#if defined(__SSE2__)
+    const __m128i plus = _mm_set1_epi8('+');
+    const __m128i space = _mm_set1_epi8(' ');
+    for (; i + 16 <= hit.agentLen; i += 16) {
+        __m128i* at = reinterpret_cast<__m128i*>(hit.agent + i);
+        __m128i bytes = _mm_loadu_si128(at);
+        __m128i isPlus = _mm_cmpeq_epi8(bytes, plus);
+        _mm_storeu_si128(
+            at, _mm_or_si128(_mm_andnot_si128(isPlus, bytes), _mm_and_si128(isPlus, space)));
+    }
+#endif
+    for (; i < hit.agentLen; ++i) {
         if (hit.agent[i] == '+') hit.agent[i] = ' ';
     }
 }
