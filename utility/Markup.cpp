@@ -1,5 +1,7 @@
 #include "utility/Markup.h"
 
+#include "utility/MarkupStream.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -215,8 +217,33 @@ bool CMarkup::Load(const char* path) {
     return Parse(buffer, got, buffer);
 }
 
+bool CMarkup::StartStream(const char* path, bool ownerOnly) {
+    Clear();
+    m_error.clear();
+    m_stream.reset();
+    if (!path) return false;
+    auto stream = std::make_unique<CMarkupStream>();
+    if (!stream->Open(path, ownerOnly, kDeclaration, m_error)) return false;
+    m_stream = std::move(stream);
+    return true;
+}
+
+bool CMarkup::EndStream() {
+    if (!m_stream) return false;
+    const bool ok = m_stream->Finish(*m_doc, m_error);
+    m_stream.reset();
+    Clear();
+    return ok;
+}
+
+bool CMarkup::IsWritten(Node node) const { return m_stream && m_stream->IsStarted(xml_node(node)); }
+
 bool CMarkup::Save(const char* path, bool ownerOnly) const {
     m_error.clear();
+    if (m_stream) {
+        m_error = "A streamed document is saved by EndStream";
+        return false;
+    }
     std::string tmp = std::string(path) + ".XXXXXX";
     const int fd = ::mkstemp(tmp.data());
     if (fd < 0) {
@@ -314,6 +341,12 @@ bool CMarkup::PlaceElem(const char* tag, const char* data, bool child, bool afte
         // A document has one root element.
         if (!m_parent && m_doc->document_element()) return false;
     }
+    if (m_stream) {
+        // Appending only: whatever stands at this place so far is final and goes to the file.
+        if (!after) return false;
+        m_stream->FlushChildren(parent);
+        anchor = xml_node();
+    }
     xml_node added;
     if (after)
         added = anchor ? parent.insert_child_after(pugi::node_element, anchor)
@@ -369,35 +402,35 @@ bool SetAttribOn(pugi::xml_node_struct* node, const char* name, const char* valu
 }  // namespace
 
 bool CMarkup::SetAttrib(const char* name, const char* value) {
-    return SetAttribOn(m_main, name, value);
+    return !IsWritten(m_main) && SetAttribOn(m_main, name, value);
 }
 
 bool CMarkup::SetAttrib(const char* name, int value) {
-    return SetAttribOn(m_main, name, std::to_string(value).c_str());
+    return SetAttrib(name, std::to_string(value).c_str());
 }
 
 bool CMarkup::SetChildAttrib(const char* name, const char* value) {
-    return SetAttribOn(m_child, name, value);
+    return !IsWritten(m_child) && SetAttribOn(m_child, name, value);
 }
 
 bool CMarkup::SetChildAttrib(const char* name, int value) {
-    return SetAttribOn(m_child, name, std::to_string(value).c_str());
+    return SetChildAttrib(name, std::to_string(value).c_str());
 }
 
 bool CMarkup::RemoveAttrib(const char* name) {
-    return m_main && name && xml_node(m_main).remove_attribute(name);
+    return m_main && name && !IsWritten(m_main) && xml_node(m_main).remove_attribute(name);
 }
 
 bool CMarkup::SetData(const char* data, int cdata) {
-    return ReplaceText(xml_node(m_main), data, cdata);
+    return !IsWritten(m_main) && ReplaceText(xml_node(m_main), data, cdata);
 }
 
 bool CMarkup::SetChildData(const char* data, int cdata) {
-    return ReplaceText(xml_node(m_child), data, cdata);
+    return !IsWritten(m_child) && ReplaceText(xml_node(m_child), data, cdata);
 }
 
 bool CMarkup::AddSubDoc(const char* subdoc) {
-    if (!subdoc) return false;
+    if (!subdoc || m_stream) return false;
     pugi::xml_document sub;
     const size_t length = std::strlen(subdoc);
     if (!sub.load_buffer(subdoc, length, kParseOptions, EncodingOf(subdoc, length))) return false;
@@ -422,6 +455,7 @@ std::string CMarkup::GetSubDoc() const {
 
 bool CMarkup::AddNode(int nodeType, const char* text) {
     if (nodeType == MNT_ELEMENT) return AddElem(text);
+    if (m_stream) return false;
     pugi::xml_node_type type;
     switch (nodeType) {
         case MNT_TEXT:

@@ -5,6 +5,8 @@
 
 #include "utility/UtilityApi.h"
 
+class CMarkupStream;
+
 namespace pugi {
 class xml_document;
 class xml_node_struct;
@@ -67,6 +69,18 @@ public:
     bool Save(const std::string& path, bool ownerOnly = false) const {
         return Save(path.c_str(), ownerOnly);
     }
+
+    // Stream mode, for writers of very large documents (report files) that only ever append:
+    // AddElem and AddChildElem, attributes and data set on an element before anything is added
+    // inside or after it, IntoElem and OutOfElem. Once something is added after an element,
+    // that element is written to the file and leaves the document, so memory holds only the
+    // open path. The bytes written equal those of Save for the same calls. Operations that
+    // would change what is already written (inserting, attributes or data of a written start
+    // tag, sub-documents, Save) return false. StartStream empties the document and opens a
+    // temporary file beside `path`; EndStream writes the rest and renames the file over
+    // `path`, returning false (target untouched) when anything failed.
+    bool StartStream(const char* path, bool ownerOnly = false);
+    bool EndStream();
 
     // Why the last SetDoc, Load or Save failed; empty after a success.
     const std::string& GetError() const { return m_error; }
@@ -145,7 +159,10 @@ private:
     bool PlaceElem(const char* tag, const char* data, bool child, bool after);
     void Clear();
 
+    bool IsWritten(Node node) const;
+
     std::unique_ptr<pugi::xml_document> m_doc;
+    std::unique_ptr<CMarkupStream> m_stream;
     Node m_parent = nullptr;  // null means the document itself
     Node m_main = nullptr;
     Node m_child = nullptr;

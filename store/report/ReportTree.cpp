@@ -113,7 +113,10 @@ std::string CReportTree::GetCreationDate() const { return m_project->GetCreation
 
 bool CReportTree::SaveXML(const char* path) const {
     if (!path) return false;
+    // Written as it is produced: a report file can be hundreds of megabytes, and only the
+    // open path of the tree needs to be in memory.
     CMarkup markup;
+    if (!markup.StartStream(path)) return false;
     markup.AddElem("REPORTS");
     markup.SetAttrib("SiteDomainName", m_project->GetSiteDomainName());
     markup.SetAttrib("ProjectName", m_project->GetProjectName());
@@ -122,7 +125,7 @@ bool CReportTree::SaveXML(const char* path) const {
     CSaveXMLProgress progress(m_root ? m_root->GetCount() : 0);
     if (m_root) m_root->SaveXML(progress, markup, true);
     markup.OutOfElem();
-    return markup.Save(path);
+    return markup.EndStream();
 }
 
 bool CReportTree::LoadXML(const char* path) {

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <pugixml.hpp>
+#include <string>
+#include <vector>
+
+// The file side of CMarkup's stream mode. Elements that can no longer change are printed
+// exactly as a whole-document save would print them and then dropped from the document, so
+// memory holds only the open path of the tree. Output goes to a temporary file beside the
+// target, which Finish renames over it.
+class CMarkupStream {
+public:
+    CMarkupStream() = default;
+    ~CMarkupStream();
+    CMarkupStream(const CMarkupStream&) = delete;
+    CMarkupStream& operator=(const CMarkupStream&) = delete;
+
+    // Opens the temporary file and writes the declaration; false with `error` set on failure.
+    bool Open(const char* path, bool ownerOnly, const char* declaration, std::string& error);
+
+    // Prints every child of `parent` (the document or an element) and removes it from the
+    // document, printing the start tags of `parent` and its ancestors first when needed.
+    void FlushChildren(pugi::xml_node parent);
+    // True when the start tag of `node` is already in the file: it takes no more attributes.
+    bool IsStarted(pugi::xml_node node) const;
+
+    // Prints what is left of `doc`, syncs, closes and renames over the target. False when any
+    // write failed; the target is then untouched.
+    bool Finish(pugi::xml_document& doc, std::string& error);
+
+private:
+    void EnsureStarted(pugi::xml_node node);
+    void PrintRemaining(pugi::xml_node node, unsigned depth);
+    void Write(const char* data, size_t size);
+    void Drain(bool all);
+    void Abandon();
+
+    int m_fd = -1;
+    bool m_failed = false;
+    mode_t m_mode = 0644;
+    std::string m_target;
+    std::string m_temp;
+    std::string m_buffer;
+    std::vector<pugi::xml_node_struct*> m_started;  // elements whose start tag is written
+    pugi::xml_document m_scratch;
+};
