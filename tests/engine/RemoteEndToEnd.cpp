@@ -328,4 +328,19 @@ TEST_F(RemoteEndToEndTest, RotatedGzipBesideThePlainLogOfOneNameKeepsBoth) {
     EXPECT_EQ(CountOf(ServerLog(), "RETR"), 2) << ServerLog();
 }
 
+// A log compressed while it was being copied ends inside its gzip stream: it is skipped,
+// not counted in part, and the other files are analysed.
+TEST_F(RemoteEndToEndTest, TruncatedGzipFileIsSkippedAndTheOthersCounted) {
+    const fs::path logs = m_work.path() / "logs";
+    fs::create_directories(logs);
+    WriteGzip((logs / "good.log.gz").string(), Hits("192.0.2.1", 3));
+    WriteGzip((logs / "whole.gz").string(), Hits("192.0.2.2", 400));
+    const std::string whole = ReadFile((logs / "whole.gz").string());
+    fs::remove(logs / "whole.gz");
+    WriteFile((logs / "cut.log.gz").string(), whole.substr(0, whole.size() / 2));
+    m_entry.SetImportType(import_t::LOCAL);
+    AddPath((logs / "*.gz").string(), file_t::WILDCARD);
+    EXPECT_EQ(Analyse().hosts, (Hosts{{"192.0.2.1", "3"}}));
+}
+
 }  // namespace
