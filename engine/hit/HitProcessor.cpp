@@ -255,7 +255,6 @@ void CHitProcessor::NormalizePath(const hit_t& hit) {
     path_facts_t key;
     key.path = hit.path;
     key.length = static_cast<std::uint32_t>(hit.pathLen);
-    m_pathHash = key.Hash(0);
     bool isNew = false;
     const bool remember = m_paths.GetCount() < kMaxRememberedPaths;
     path_facts_t* known = m_paths.Lookup(key, m_pathHash, isNew, remember);
@@ -340,6 +339,12 @@ int CHitProcessor::ProcessHit(hit_t& hit) {
     if (!Validate(hit)) return 0;
     if (hit.cookiePresent && m_cookieData) *m_cookieData = 1;
     if (!m_options.caseSensitive) FoldCase(hit);
+    // The remembered path and the host's slots load while the referrer is decoded.
+    m_pathHash = memcrc(hit.path, static_cast<std::size_t>(hit.pathLen), 0);
+    m_paths.Prefetch(m_pathHash);
+    const std::uint32_t hostHash = memcrc(hit.host, static_cast<std::size_t>(hit.hostLen), 0);
+    m_tables.hosts.Prefetch(hostHash);
+    if (m_sessions) m_sessions->Prefetch(hit.cookiePresent ? hit.Cookie() : "", hostHash);
     Normalize(hit);
     const bool external = m_siteDomain.Find(m_referrer.data(), m_referrerLength) < 0;
     if (m_classifiers.filters && !m_classifiers.filters->IsEmpty() &&
@@ -352,8 +357,8 @@ int CHitProcessor::ProcessHit(hit_t& hit) {
     state.url.text = GetUrl();
     state.url.hash = m_path.urlHash;
     if (m_urlView.data() != m_url.data()) state.url.pooled = m_path.url;
-    state.hostHash = memcrc(hit.host, static_cast<std::size_t>(hit.hostLen), 0);
-    Prefetch(hit, external, state);
+    state.hostHash = hostHash;
+    Prefetch(external, state);
     CountQueryStrings(m_tables.queryStrings, hit.Path());
     CountTime(hit, bytes);
     CountStatus(hit, state);
@@ -389,9 +394,7 @@ int CHitProcessor::ProcessHit(hit_t& hit) {
     return 1;
 }
 
-void CHitProcessor::Prefetch(const hit_t& hit, bool external, per_hit_t& state) {
-    m_tables.hosts.Prefetch(state.hostHash);
-    if (m_sessions) m_sessions->Prefetch(hit.cookiePresent ? hit.Cookie() : "", state.hostHash);
+void CHitProcessor::Prefetch(bool external, per_hit_t& state) {
     if (m_pageType == kUnsuccessfulPageType) return;
     m_tables.resources.Prefetch(state.url.hash);
     switch (static_cast<page_type_t>(m_pageType)) {

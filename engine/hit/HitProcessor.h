@@ -78,8 +78,9 @@ private:
     static bool Validate(const hit_t& hit);
     static void FoldCase(hit_t& hit);
     void Normalize(hit_t& hit);
+    // Fills m_path and m_urlView; m_pathHash must hold the path's hash.
     void NormalizePath(const hit_t& hit);
-    void Prefetch(const hit_t& hit, bool external, per_hit_t& state);
+    void Prefetch(bool external, per_hit_t& state);
     void CountQueryStrings(CNestedTable& table, std::string_view path);
     void RememberQueryPairs(path_facts_t& facts);
     void CountTime(const hit_t& hit, std::uint64_t bytes);
