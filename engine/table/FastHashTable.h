@@ -9,9 +9,10 @@
 // Probing rehashes the key with the previous hash as seed; the load factor stays at or below
 // one half. Once sorted, the table becomes a read-only item array and cannot be looked up.
 //
-// A table of at least kCompactMinCapacity slots starts compact: its first kCompactSlots entries
-// sit in a small array, each with the slot index it would have in the full array, and the full
-// array is built from them when one more entry comes. Slot order, and so every order that
+// A table starts compact: its first entries (up to kCompactSlots, and never more than half its
+// capacity, so it never grows while compact) sit in a small array of 4 and then of up to 16
+// slots, each with the slot index it would have in the full array, and the full array is built
+// from them when one more entry comes. Slot order, and so every order that
 // depends on it, is that of the full table; but the thousands of child tables (a page's
 // referrers, a page's links) that never hold more than a few entries cost a few dozen bytes.
 template <typename T>
@@ -25,14 +26,15 @@ public:
         uint32_t hash;
     };
 
-    static constexpr uint32_t kCompactSlots = 4;
-    static constexpr uint32_t kCompactMinCapacity = 4 * kCompactSlots;
+    static constexpr uint32_t kCompactSlots = 16;
+    static constexpr uint32_t kCompactFirstSlots = 4;
 
     // A table of `capacity` empty slots (at least one); only a table too small to start
     // compact allocates them at once.
     explicit CFastHashTable(uint32_t capacity) {
         capacity = std::max<uint32_t>(capacity, 1);
-        if (capacity >= kCompactMinCapacity) {
+        m_compactMax = std::min(kCompactSlots, capacity / 2);
+        if (m_compactMax >= kCompactFirstSlots) {
             m_capacity = capacity;
             m_range = SlotRange(capacity);
             m_compact = true;
@@ -213,7 +215,7 @@ private:
         for (uint32_t i = 0; i < m_count; ++i)
             if (m_slots[i].hash == hash && m_slots[i].entry.Equals(key)) return &m_slots[i].entry;
         if (!insert) return nullptr;
-        if (m_count == kCompactSlots) {
+        if (m_count == m_compactMax) {
             Expand();
             return nullptr;
         }
@@ -228,7 +230,13 @@ private:
             h = key.Hash(h);
             index = m_range(h);
         }
-        if (!m_slots) m_slots = std::make_unique<Slot[]>(kCompactSlots);
+        if (m_count == m_compactSize) {
+            // 4 slots first, then all the compact form may hold.
+            m_compactSize = m_compactSize == 0 ? kCompactFirstSlots : m_compactMax;
+            auto slots = std::make_unique<Slot[]>(m_compactSize);
+            for (uint32_t i = 0; i < m_count; ++i) slots[i] = m_slots[i];
+            m_slots = std::move(slots);
+        }
         Slot& slot = m_slots[m_count];
         slot.used = true;
         slot.hash = hash;
@@ -296,5 +304,7 @@ private:
     std::vector<T> m_items;
     bool m_sorted = false;
     bool m_compact = false;
+    uint32_t m_compactMax = 0;            // entries the compact form holds at most
+    uint32_t m_compactSize = 0;           // slots of the compact array
     uint32_t m_home[kCompactSlots] = {};  // while compact: each entry's full-array index
 };

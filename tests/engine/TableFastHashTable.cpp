@@ -413,33 +413,48 @@ TEST_P(FastHashTablePlacementTest, SlotOrderFollowsThePlainProbingRule) {
     EXPECT_EQ(Items(*clone), evenOrder);
 }
 
-INSTANTIATE_TEST_SUITE_P(CompactAndFull, FastHashTablePlacementTest,
-                         testing::Values(placement_case_t{40, 0}, placement_case_t{40, 1},
-                                         placement_case_t{40, 3}, placement_case_t{40, 4},
-                                         placement_case_t{40, 5}, placement_case_t{30, 12},
-                                         placement_case_t{50, 60}, placement_case_t{8, 5},
-                                         placement_case_t{16, 4}, placement_case_t{409, 3000},
-                                         placement_case_t{1, 9}));
+INSTANTIATE_TEST_SUITE_P(
+    CompactAndFull, FastHashTablePlacementTest,
+    testing::Values(placement_case_t{40, 0}, placement_case_t{40, 1}, placement_case_t{40, 3},
+                    placement_case_t{40, 4}, placement_case_t{40, 5}, placement_case_t{30, 12},
+                    placement_case_t{50, 60}, placement_case_t{8, 5}, placement_case_t{16, 4},
+                    placement_case_t{409, 3000}, placement_case_t{1, 9}, placement_case_t{40, 16},
+                    placement_case_t{40, 17}, placement_case_t{30, 15}, placement_case_t{30, 16},
+                    placement_case_t{10, 6}, placement_case_t{33, 17}));
 
-TEST(FastHashTableCompactTest, SmallTablesStayCompactUntilTheFifthKey) {
+// The compact form holds up to 16 entries but never more than half the capacity, the point at
+// which the full table would grow.
+struct compact_case_t {
+    uint32_t capacity;
+    int compactEntries;
+};
+
+class FastHashTableCompactLimitTest : public testing::TestWithParam<compact_case_t> {};
+
+TEST_P(FastHashTableCompactLimitTest, StaysCompactUpToItsLimit) {
+    const compact_case_t c = GetParam();
     Keys keys;
-    CFastHashTable<referinfo_t> table(40);
-    EXPECT_TRUE(table.IsCompact());
-    for (int i = 0; i < 4; ++i) Count(table, keys("k" + std::to_string(i)));
-    EXPECT_TRUE(table.IsCompact());
-    EXPECT_EQ(table.GetCapacity(), 40u);
+    CFastHashTable<referinfo_t> table(c.capacity);
+    EXPECT_EQ(table.IsCompact(), c.compactEntries > 0);
+    for (int i = 0; i < c.compactEntries; ++i) Count(table, keys("k" + std::to_string(i)));
+    EXPECT_EQ(table.IsCompact(), c.compactEntries > 0);
+    EXPECT_EQ(table.GetCapacity(), c.capacity);
     bool isNew;
     EXPECT_EQ(table.Lookup(Ref(keys("absent")), isNew, false), nullptr);
-    EXPECT_TRUE(table.IsCompact());
-    Count(table, keys("k4"));
+    Count(table, keys("k" + std::to_string(c.compactEntries)));
     EXPECT_FALSE(table.IsCompact());
-    EXPECT_EQ(table.GetCount(), 5u);
-    for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(table.GetCount(), static_cast<uint32_t>(c.compactEntries + 1));
+    for (int i = 0; i <= c.compactEntries; ++i) {
         referinfo_t* entry = table.Lookup(Ref(keys("k" + std::to_string(i))), isNew, false);
         ASSERT_NE(entry, nullptr);
         EXPECT_EQ(entry->hits, 1u);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Capacities, FastHashTableCompactLimitTest,
+                         testing::Values(compact_case_t{40, 16}, compact_case_t{30, 15},
+                                         compact_case_t{10, 5}, compact_case_t{8, 4},
+                                         compact_case_t{7, 0}, compact_case_t{409, 16}));
 
 TEST(FastHashTableCompactTest, CompactChildTablesOfATwoLevelTableSortAndRelease) {
     Keys keys;
