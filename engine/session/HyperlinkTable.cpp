@@ -47,8 +47,14 @@ void CHyperlinkTable::AddLink(std::string_view from, page_type_t fromType, std::
                               page_type_t toType, const std::uint8_t* flags) {
     if (from.empty() || to.empty()) return;
     // Pages and connections are keyed by the same texts: each is hashed once.
-    const std::uint32_t fromHash = memcrc(from.data(), from.size(), 0);
-    const std::uint32_t toHash = memcrc(to.data(), to.size(), 0);
+    AddLink(from, memcrc(from.data(), from.size(), 0), fromType, to,
+            memcrc(to.data(), to.size(), 0), toType, flags);
+}
+
+void CHyperlinkTable::AddLink(std::string_view from, std::uint32_t fromHash, page_type_t fromType,
+                              std::string_view to, std::uint32_t toHash, page_type_t toType,
+                              const std::uint8_t* flags) {
+    if (from.empty() || to.empty()) return;
     hyperlink_hash_t* source = Page(from, fromHash, fromType);
     hyperlink_hash_t::child_table* children = source->children;
     // Looking up the target may grow the table and move the source entry, not its tables.

@@ -67,6 +67,11 @@ public:
     void AddLink(std::string_view from, page_type_t fromType, std::string_view to,
                  page_type_t toType, const std::uint8_t* flags);
 
+    // AddLink with the texts' Hash(0) already known.
+    void AddLink(std::string_view from, std::uint32_t fromHash, page_type_t fromType,
+                 std::string_view to, std::uint32_t toHash, page_type_t toType,
+                 const std::uint8_t* flags);
+
     int GetNumTriggers() const { return m_numTriggers; }
 
     // Connection tables start with this many slots.

@@ -23,6 +23,11 @@ void CountText(CFastHashTable<referinfo_t>& table, const char* text, std::uint32
 
 std::string_view ItemPage(const path_item_t& item) { return {item.page, item.pageLength}; }
 
+std::uint32_t TextHash(const char* text, std::uint32_t length) { return memcrc(text, length, 0); }
+
+constexpr std::string_view kSiteEntry = "(site entry)";
+constexpr std::string_view kSiteExit = "(site exit)";
+
 }  // namespace
 
 CVisitorSessions::CVisitorSessions(CRunTables& tables, const CTagInformation& tags,
@@ -30,7 +35,9 @@ CVisitorSessions::CVisitorSessions(CRunTables& tables, const CTagInformation& ta
     : m_tables(tables),
       m_caseSensitive(caseSensitive),
       m_visitors(std::make_unique<CFastHashTable<visitor_t>>(kVisitorSlots)),
-      m_hyperlinks(kHyperlinkSlots, tags.GetNumTriggers()) {
+      m_hyperlinks(kHyperlinkSlots, tags.GetNumTriggers()),
+      m_siteEntryHash(TextHash(kSiteEntry.data(), kSiteEntry.size())),
+      m_siteExitHash(TextHash(kSiteExit.data(), kSiteExit.size())) {
     for (int i = 0; i < tags.GetNumTriggers(); ++i) {
         const CTagInformation::CTriggerInformation trigger =
             tags.GetTriggerInfo(static_cast<unsigned long>(i));
@@ -150,15 +157,38 @@ void CVisitorSessions::CountTagsAndLinks(const visitor_t& visitor) {
         m_tables.counters.tagTriggers[t] += m_flags[t];
     }
     const std::uint8_t* flags = m_flags.empty() ? nullptr : m_flags.data();
-    m_hyperlinks.AddLink("(site entry)", page_type_t::ENTRY, ItemPage(first), first.pageType,
-                         flags);
-    m_hyperlinks.AddLink(ItemPage(last), last.pageType, "(site exit)", page_type_t::EXIT, flags);
-    for (std::int32_t i = visitor.first; i < visitor.count; ++i) {
+    const std::uint32_t firstHash = TextHash(first.page, first.pageLength);
+    const std::uint32_t lastHash =
+        &last == &first ? firstHash : TextHash(last.page, last.pageLength);
+    m_hyperlinks.AddLink(kSiteEntry, m_siteEntryHash, page_type_t::ENTRY, ItemPage(first),
+                         firstHash, first.pageType, flags);
+    m_hyperlinks.AddLink(ItemPage(last), lastHash, last.pageType, kSiteExit, m_siteExitHash,
+                         page_type_t::EXIT, flags);
+    // Each link's pages are hashed, and their slots prefetched, one link ahead.
+    std::int32_t i = NextLabelled(visitor, visitor.first);
+    std::uint32_t labelHash = 0, pageHash = 0;
+    if (i < visitor.count) HashAndPrefetch(visitor.path[i], labelHash, pageHash);
+    while (i < visitor.count) {
         const path_item_t& item = visitor.path[i];
-        if (item.label)
-            m_hyperlinks.AddLink({item.label, item.labelLength}, item.labelType, ItemPage(item),
-                                 item.pageType, flags);
+        const std::uint32_t itemLabelHash = labelHash, itemPageHash = pageHash;
+        i = NextLabelled(visitor, i + 1);
+        if (i < visitor.count) HashAndPrefetch(visitor.path[i], labelHash, pageHash);
+        m_hyperlinks.AddLink({item.label, item.labelLength}, itemLabelHash, item.labelType,
+                             ItemPage(item), itemPageHash, item.pageType, flags);
     }
+}
+
+std::int32_t CVisitorSessions::NextLabelled(const visitor_t& visitor, std::int32_t from) {
+    while (from < visitor.count && !visitor.path[from].label) ++from;
+    return from;
+}
+
+void CVisitorSessions::HashAndPrefetch(const path_item_t& item, std::uint32_t& labelHash,
+                                       std::uint32_t& pageHash) const {
+    labelHash = TextHash(item.label, item.labelLength);
+    pageHash = TextHash(item.page, item.pageLength);
+    m_hyperlinks.Prefetch(labelHash);
+    m_hyperlinks.Prefetch(pageHash);
 }
 
 void CVisitorSessions::CloseAllSessions() {

@@ -107,6 +107,10 @@ private:
     void CountPages(const visitor_t& visitor);
     void CountTagsAndLinks(const visitor_t& visitor);
     void CountUserSession(const visit_t& visit);
+    // The index of the first path item from `from` on that has a label; count when none.
+    static std::int32_t NextLabelled(const visitor_t& visitor, std::int32_t from);
+    void HashAndPrefetch(const path_item_t& item, std::uint32_t& labelHash,
+                         std::uint32_t& pageHash) const;
     bool TriggerMatch(const std::string& pattern, std::string_view text) const;
 
     CRunTables& m_tables;
@@ -115,4 +119,5 @@ private:
     std::vector<std::uint8_t> m_flags;  // per trigger, for the session being closed
     std::unique_ptr<CFastHashTable<visitor_t>> m_visitors;
     CHyperlinkTable m_hyperlinks;
+    std::uint32_t m_siteEntryHash, m_siteExitHash;
 };
