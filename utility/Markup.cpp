@@ -75,44 +75,16 @@ pugi::xml_encoding EncodingOf(const char* text, size_t length) {
     return pugi::encoding_utf8;
 }
 
+std::string SystemError(const std::string& what, const char* path) {
+    return what + " \"" + path + "\": " + std::strerror(errno);
+}
+
 struct StringWriter : pugi::xml_writer {
     std::string text;
     void write(const void* data, size_t size) override {
         text.append(static_cast<const char*>(data), size);
     }
 };
-
-struct FdWriter : pugi::xml_writer {
-    int fd;
-    bool failed = false;
-    explicit FdWriter(int f) : fd(f) {}
-    void write(const void* data, size_t size) override {
-        const char* p = static_cast<const char*>(data);
-        while (size && !failed) {
-            ssize_t n = ::write(fd, p, size);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                failed = true;
-                break;
-            }
-            p += n;
-            size -= static_cast<size_t>(n);
-        }
-    }
-};
-
-std::string SystemError(const std::string& what, const char* path) {
-    return what + " \"" + path + "\": " + std::strerror(errno);
-}
-
-mode_t ModeForNewFile(const char* path, bool ownerOnly) {
-    if (ownerOnly) return 0600;
-    struct stat st;
-    if (::stat(path, &st) == 0) return st.st_mode & 07777;
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
 
 }  // namespace
 
@@ -230,7 +202,8 @@ bool CMarkup::StartStream(const char* path, bool ownerOnly) {
 
 bool CMarkup::EndStream() {
     if (!m_stream) return false;
-    const bool ok = m_stream->Finish(*m_doc, m_error);
+    m_stream->FlushChildren(*m_doc);
+    const bool ok = m_stream->Close(m_error);
     m_stream.reset();
     Clear();
     return ok;
@@ -244,22 +217,11 @@ bool CMarkup::Save(const char* path, bool ownerOnly) const {
         m_error = "A streamed document is saved by EndStream";
         return false;
     }
-    std::string tmp = std::string(path) + ".XXXXXX";
-    const int fd = ::mkstemp(tmp.data());
-    if (fd < 0) {
-        m_error = SystemError("Cannot write beside", path);
-        return false;
-    }
-    FdWriter writer(fd);
-    writer.write(kDeclaration, sizeof kDeclaration - 1);
-    m_doc->save(writer, "\t", kFormatOptions, pugi::encoding_utf8);
-    bool ok = !writer.failed && ::fchmod(fd, ModeForNewFile(path, ownerOnly)) == 0;
-    ok = ::fsync(fd) == 0 && ok;
-    ok = ::close(fd) == 0 && ok;
-    if (ok && ::rename(tmp.c_str(), path) == 0) return true;
-    m_error = SystemError("Cannot save", path);
-    ::unlink(tmp.c_str());
-    return false;
+    if (!path) return false;
+    CMarkupStream file;
+    if (!file.Open(path, ownerOnly, kDeclaration, m_error)) return false;
+    file.WriteDocument(*m_doc);
+    return file.Close(m_error);
 }
 
 bool CMarkup::FindElem(const char* tag) {

@@ -107,8 +107,13 @@ void CMarkupStream::FlushChildren(xml_node parent) {
     }
 }
 
-bool CMarkupStream::Finish(pugi::xml_document& doc, std::string& error) {
-    FlushChildren(doc);
+void CMarkupStream::WriteDocument(const pugi::xml_document& doc) {
+    AppendWriter writer(m_buffer);
+    doc.save(writer, "\t", kFormat, pugi::encoding_utf8);
+    Drain(false);
+}
+
+bool CMarkupStream::Close(std::string& error) {
     Drain(true);
     bool ok = !m_failed && m_fd >= 0;
     ok = ok && ::fchmod(m_fd, m_mode) == 0;

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-// The file side of CMarkup's stream mode. Elements that can no longer change are printed
-// exactly as a whole-document save would print them and then dropped from the document, so
+// The file side of CMarkup's saves and of its stream mode. Elements that can no longer change are
+// printed exactly as a whole-document save would print them and then dropped from the document, so
 // memory holds only the open path of the tree. Output goes to a temporary file beside the
 // target, which Finish renames over it.
 class CMarkupStream {
@@ -26,9 +26,12 @@ public:
     // True when the start tag of `node` is already in the file: it takes no more attributes.
     bool IsStarted(pugi::xml_node node) const;
 
-    // Prints what is left of `doc`, syncs, closes and renames over the target. False when any
-    // write failed; the target is then untouched.
-    bool Finish(pugi::xml_document& doc, std::string& error);
+    // Prints a whole document, leaving it as it is (a plain save).
+    void WriteDocument(const pugi::xml_document& doc);
+
+    // Syncs, closes and renames over the target. False when any write failed; the target is
+    // then untouched and the temporary file removed.
+    bool Close(std::string& error);
 
 private:
     void EnsureStarted(pugi::xml_node node);
