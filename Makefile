@@ -44,6 +44,7 @@ test-sanitize: deps
 	  -DLOGVANE_BENCH=OFF -DLOGVANE_GUI=$(GUI)
 	cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	cd $(SANITIZE_DIR) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  LSAN_OPTIONS=suppressions=$(abspath tests/lsan.supp) \
 	  ctest --output-on-failure -j $(JOBS) --timeout 1200
 
 bench: deps

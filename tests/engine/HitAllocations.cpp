@@ -23,6 +23,8 @@ namespace {
 std::atomic<long> g_allocations{0};
 }  // namespace
 
+// AddressSanitizer brings its own operator new, so counting is done in plain builds only.
+#ifndef __SANITIZE_ADDRESS__
 void* operator new(std::size_t size) {
     ++g_allocations;
     if (void* p = std::malloc(size ? size : 1)) return p;
@@ -33,6 +35,7 @@ void operator delete(void* p) noexcept { std::free(p); }
 void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+#endif
 
 namespace {
 
@@ -42,6 +45,9 @@ using logvane::test::ref_hit_t;
 const std::string kData = std::string(LOGVANE_TEST_DATA_DIR) + "/hit/";
 
 TEST(HitAllocations, KnownKeysAllocateNothing) {
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "allocations are counted in plain builds";
+#endif
     PoolCreate();
     {
         CRunTables tables;
