@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/SettingsDefaults.h"
 #include "support/TempDir.h"
 #include "utility/Markup.h"
 
@@ -21,32 +22,7 @@ const std::string kData = std::string(LOGVANE_TEST_DATA_DIR) + "/settings/";
 
 // Expects every field at its documented default; the project folder lies under `home`.
 void ExpectDefaults(const CSettings& s, const std::string& home) {
-    EXPECT_FALSE(s.GetEuropeanFormat());
-    EXPECT_TRUE(s.GetAndIncludeFilters());
-    EXPECT_FALSE(s.GetAndExcludeFilters());
-    EXPECT_TRUE(s.GetCaseSensitive());
-    EXPECT_EQ(s.GetNumRecentDomainItems(), 30);
-    EXPECT_TRUE(s.GetDoNotDisplayPound());
-    EXPECT_TRUE(s.GetDoNotDisplayQuestionMark());
-    EXPECT_FALSE(s.GetRemoveFirstDot());
-    EXPECT_EQ(s.GetWhenLookupTooOld(), 10);
-    EXPECT_EQ(s.GetWhenBadLookupTooOld(), 10);
-    EXPECT_EQ(s.GetTimeOffset(), 0);
-    EXPECT_FALSE(s.GetPassiveFTP());
-    EXPECT_FALSE(s.GetProxyEnabled());
-    EXPECT_EQ(s.GetProxyServerName(), "");
-    EXPECT_TRUE(s.GetAllowHTViewFiles());
-    EXPECT_FALSE(s.GetAllowHTViewImages());
-    EXPECT_TRUE(s.GetAllowHTViewPages());
-    EXPECT_TRUE(s.GetAllowHTViewReferrer());
-    EXPECT_TRUE(s.GetPrefilterDNSLookup());
-    EXPECT_TRUE(s.GetIp2Country());
-    EXPECT_EQ(s.GetNumDNSThreads(), 15);
-    EXPECT_EQ(s.GetNumTruncateReports(), 100);
-    EXPECT_EQ(s.GetNumTruncateExporting(), 30);
-    EXPECT_EQ(s.GetProjectFolder(), home + "/Documents/Logvane Projects");
-    EXPECT_EQ(s.GetDefaultLogfileType(), logfiletype_t::AUTO);
-    EXPECT_TRUE(s.GetSpecialRemoveDirectories());
+    logvane::test::ExpectDocumentedDefaults(s, home + "/Documents/Logvane Projects");
 }
 
 // Every field away from its default.

@@ -19,6 +19,7 @@
 #include "store/settings/Settings.h"
 #include "store/settings/SettingsFolder.h"
 #include "store/style/Styles.h"
+#include "support/SettingsDefaults.h"
 #include "support/TempDir.h"
 #include "utility/Markup.h"
 
@@ -257,32 +258,8 @@ TEST(ShippedSettings, GivesExactlyTheDocumentedDefaults) {
     ScopedHome home;
     CSettings s;
     s.LoadXML(DataFile("settings.xml").c_str());
-    EXPECT_FALSE(s.GetEuropeanFormat());
-    EXPECT_TRUE(s.GetAndIncludeFilters());
-    EXPECT_FALSE(s.GetAndExcludeFilters());
-    EXPECT_TRUE(s.GetCaseSensitive());
-    EXPECT_EQ(s.GetNumRecentDomainItems(), 30);
-    EXPECT_TRUE(s.GetDoNotDisplayPound());
-    EXPECT_TRUE(s.GetDoNotDisplayQuestionMark());
-    EXPECT_FALSE(s.GetRemoveFirstDot());
-    EXPECT_EQ(s.GetWhenLookupTooOld(), 10);
-    EXPECT_EQ(s.GetWhenBadLookupTooOld(), 10);
-    EXPECT_EQ(s.GetTimeOffset(), 0);
-    EXPECT_FALSE(s.GetPassiveFTP());
-    EXPECT_FALSE(s.GetProxyEnabled());
-    EXPECT_EQ(s.GetProxyServerName(), "");
-    EXPECT_TRUE(s.GetAllowHTViewFiles());
-    EXPECT_FALSE(s.GetAllowHTViewImages());
-    EXPECT_TRUE(s.GetAllowHTViewPages());
-    EXPECT_TRUE(s.GetAllowHTViewReferrer());
-    EXPECT_TRUE(s.GetPrefilterDNSLookup());
-    EXPECT_TRUE(s.GetIp2Country());
-    EXPECT_EQ(s.GetNumDNSThreads(), 15);
-    EXPECT_EQ(s.GetNumTruncateReports(), 100);
-    EXPECT_EQ(s.GetNumTruncateExporting(), 30);
-    EXPECT_EQ(s.GetDefaultLogfileType(), logfiletype_t::AUTO);
     // The file names no project folder, so every user gets one in their own documents folder.
-    EXPECT_EQ(s.GetProjectFolder(), UrlAddLocalFile(GetHomeDir(), "Logvane Projects"));
+    logvane::test::ExpectDocumentedDefaults(s, UrlAddLocalFile(GetHomeDir(), "Logvane Projects"));
 
     // Field by field the same as a missing file, which takes every default: both save alike.
     CSettings missing;
