@@ -54,6 +54,8 @@ private:
     scan_result_t WalkFileOverlapped(const CMappedFile& file);
     scan_result_t WalkView(const char* data, std::size_t size, std::size_t& offset, bool lastView,
                            std::uint64_t viewStart, bool& cut);
+    // Drops the mapped pages before `offset` in steps, once their lines are parsed.
+    void ReleaseParsedPages(const char* data, std::size_t offset, std::size_t& released);
     bool GuardedFill(const char* data, std::size_t size, std::size_t& offset, bool lastView,
                      fill_stop_t& stop, int& filled);
     fill_stop_t FillBatch(const char* data, std::size_t size, std::size_t& offset, bool lastView,
