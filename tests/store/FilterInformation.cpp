@@ -4,6 +4,7 @@
 
 #include <ctime>
 
+#include "ProjectSamples.h"
 #include "support/TempDir.h"
 #include "utility/Markup.h"
 
@@ -26,26 +27,9 @@ filter_t MakeFilter(int include, int info, const std::string& s) {
 // One filter of every information type, each with its own fields set away from the defaults.
 CFilterInformation EveryKindOfFilter() {
     CFilterInformation list;
-    const int kinds[] = {filter_t::DOMAIN,
-                         filter_t::IP,
-                         filter_t::FILE,
-                         filter_t::RANGE_DATES,
-                         filter_t::DOW,
-                         filter_t::HOUR,
-                         filter_t::REFERRER,
-                         filter_t::USEROS,
-                         filter_t::USERBROWSER,
-                         filter_t::SPIDER,
-                         filter_t::REQUEST,
-                         filter_t::SUCCESS,
-                         filter_t::AUTHUSER,
-                         filter_t::VIRTUALDOMAIN,
-                         filter_t::QUICKFILTER_DATE_TIME,
-                         filter_t::QUICKFILTER_SPIDERS,
-                         filter_t::QUERY_STRING,
-                         filter_t::COOKIE};
+
     int n = 0;
-    for (int kind : kinds) {
+    for (int kind : logvane::test::kEveryFilterKind) {
         filter_t f = MakeFilter(n % 2, kind, "pat<&>\"'" + std::to_string(n));
         f.num1 = n + 1;
         f.num2 = -(n + 7);

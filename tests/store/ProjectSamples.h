@@ -8,6 +8,26 @@
 
 namespace logvane::test {
 
+// Every information type a filter can test.
+inline constexpr int kEveryFilterKind[] = {filter_t::DOMAIN,
+                                           filter_t::IP,
+                                           filter_t::FILE,
+                                           filter_t::RANGE_DATES,
+                                           filter_t::DOW,
+                                           filter_t::HOUR,
+                                           filter_t::REFERRER,
+                                           filter_t::USEROS,
+                                           filter_t::USERBROWSER,
+                                           filter_t::SPIDER,
+                                           filter_t::REQUEST,
+                                           filter_t::SUCCESS,
+                                           filter_t::AUTHUSER,
+                                           filter_t::VIRTUALDOMAIN,
+                                           filter_t::QUICKFILTER_DATE_TIME,
+                                           filter_t::QUICKFILTER_SPIDERS,
+                                           filter_t::QUERY_STRING,
+                                           filter_t::COOKIE};
+
 inline CStyle SampleStyle(const std::string& name) {
     CStyle style;
     style.SetName(name);
@@ -75,26 +95,8 @@ inline CProjectInformation SampleProject() {
     p.AddTrackedFile("/index.html");
     p.AddTrackedFile("/shop/cart.php?step=1&x=2");
 
-    const int kinds[] = {filter_t::DOMAIN,
-                         filter_t::IP,
-                         filter_t::FILE,
-                         filter_t::RANGE_DATES,
-                         filter_t::DOW,
-                         filter_t::HOUR,
-                         filter_t::REFERRER,
-                         filter_t::USEROS,
-                         filter_t::USERBROWSER,
-                         filter_t::SPIDER,
-                         filter_t::REQUEST,
-                         filter_t::SUCCESS,
-                         filter_t::AUTHUSER,
-                         filter_t::VIRTUALDOMAIN,
-                         filter_t::QUICKFILTER_DATE_TIME,
-                         filter_t::QUICKFILTER_SPIDERS,
-                         filter_t::QUERY_STRING,
-                         filter_t::COOKIE};
     int n = 1;
-    for (int kind : kinds) {
+    for (int kind : kEveryFilterKind) {
         p.AddFilterInfo(SampleFilter(n % 2, kind, "*pat" + std::to_string(n), n));
         ++n;
     }

@@ -131,31 +131,7 @@ TEST_F(SettingsTest, WritesAllElementsInFileOrder) {
         tags.push_back(xml.GetChildTagName());
         data.push_back(xml.GetChildData());
     }
-    const std::vector<std::string> want = {"EUROPEANFORMAT",
-                                           "ANDINCLUDEFILTERS",
-                                           "ANDEXCLUDEFILTERS",
-                                           "CASESENSITIVE",
-                                           "NUMRECENTDOMAINITEMS",
-                                           "DONOTDISPLAYPOUND",
-                                           "DONOTDISPLAYQUESTIONMARK",
-                                           "REMOVEFIRSTDOT",
-                                           "WHENLOOKUPTOOOLD",
-                                           "WHENBADLOOKUPTOOOLD",
-                                           "TIMEOFFSET",
-                                           "PASSIVEFTP",
-                                           "PROXYENABLED",
-                                           "PROXYSERVERNAME",
-                                           "ALLOWHTVIEWFILES",
-                                           "ALLOWHTVIEWIMAGES",
-                                           "ALLOWHTVIEWPAGES",
-                                           "ALLOWHTVIEWREFERRER",
-                                           "PREFILTERDNSLOOKUP",
-                                           "IP2COUNTRY",
-                                           "NUMDNSTHREADS",
-                                           "NUMTRUNCATEREPORTS",
-                                           "NUNTRUNCATEEXPORTING",
-                                           "PROJECTFOLDER",
-                                           "DEFAULTLOGFILETYPE"};
+    const std::vector<std::string>& want = logvane::test::kSettingsElements;
     EXPECT_EQ(tags, want);
     ASSERT_EQ(data.size(), 25u);
     EXPECT_EQ(data[0], "FALSE");

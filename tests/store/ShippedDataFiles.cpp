@@ -226,33 +226,7 @@ TEST(ShippedFileTypes, ClassifiesTheExtensionsOfTodaysSites) {
 // ---------------------------------------------------------------------------------------------
 // Settings
 
-const char* const kSettingsElements[] = {
-    "EUROPEANFORMAT",
-    "ANDINCLUDEFILTERS",
-    "ANDEXCLUDEFILTERS",
-    "CASESENSITIVE",
-    "NUMRECENTDOMAINITEMS",
-    "DONOTDISPLAYPOUND",
-    "DONOTDISPLAYQUESTIONMARK",
-    "REMOVEFIRSTDOT",
-    "WHENLOOKUPTOOOLD",
-    "WHENBADLOOKUPTOOOLD",
-    "TIMEOFFSET",
-    "PASSIVEFTP",
-    "PROXYENABLED",
-    "PROXYSERVERNAME",
-    "ALLOWHTVIEWFILES",
-    "ALLOWHTVIEWIMAGES",
-    "ALLOWHTVIEWPAGES",
-    "ALLOWHTVIEWREFERRER",
-    "PREFILTERDNSLOOKUP",
-    "IP2COUNTRY",
-    "NUMDNSTHREADS",
-    "NUMTRUNCATEREPORTS",
-    "NUNTRUNCATEEXPORTING",
-    "PROJECTFOLDER",
-    "DEFAULTLOGFILETYPE",
-};
+using logvane::test::kSettingsElements;
 
 TEST(ShippedSettings, GivesExactlyTheDocumentedDefaults) {
     ScopedHome home;
@@ -273,7 +247,7 @@ TEST(ShippedSettings, GivesExactlyTheDocumentedDefaults) {
 
 // The reader scans forward, so an element out of order would silently read as its default.
 TEST(ShippedSettings, ElementsStandInTheOrderTheReaderScans) {
-    std::vector<std::string> expected(std::begin(kSettingsElements), std::end(kSettingsElements));
+    std::vector<std::string> expected = kSettingsElements;
     expected.erase(std::find(expected.begin(), expected.end(), "PROJECTFOLDER"));
     EXPECT_EQ(ChildTags("settings.xml"), expected);
 }

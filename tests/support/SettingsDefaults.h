@@ -3,10 +3,38 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "store/settings/Settings.h"
 
 namespace logvane::test {
+
+// The elements of a settings file, in the order they are written and must be read.
+inline const std::vector<std::string> kSettingsElements = {"EUROPEANFORMAT",
+                                                           "ANDINCLUDEFILTERS",
+                                                           "ANDEXCLUDEFILTERS",
+                                                           "CASESENSITIVE",
+                                                           "NUMRECENTDOMAINITEMS",
+                                                           "DONOTDISPLAYPOUND",
+                                                           "DONOTDISPLAYQUESTIONMARK",
+                                                           "REMOVEFIRSTDOT",
+                                                           "WHENLOOKUPTOOOLD",
+                                                           "WHENBADLOOKUPTOOOLD",
+                                                           "TIMEOFFSET",
+                                                           "PASSIVEFTP",
+                                                           "PROXYENABLED",
+                                                           "PROXYSERVERNAME",
+                                                           "ALLOWHTVIEWFILES",
+                                                           "ALLOWHTVIEWIMAGES",
+                                                           "ALLOWHTVIEWPAGES",
+                                                           "ALLOWHTVIEWREFERRER",
+                                                           "PREFILTERDNSLOOKUP",
+                                                           "IP2COUNTRY",
+                                                           "NUMDNSTHREADS",
+                                                           "NUMTRUNCATEREPORTS",
+                                                           "NUNTRUNCATEEXPORTING",
+                                                           "PROJECTFOLDER",
+                                                           "DEFAULTLOGFILETYPE"};
 
 // Expects every settings field at its documented default, the project folder at `projectFolder`.
 inline void ExpectDocumentedDefaults(const CSettings& s, const std::string& projectFolder) {
