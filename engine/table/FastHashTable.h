@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -15,6 +16,22 @@
 // from them when one more entry comes. Slot order, and so every order that
 // depends on it, is that of the full table; but the thousands of child tables (a page's
 // referrers, a page's links) that never hold more than a few entries cost a few dozen bytes.
+// A remembered entry of one table: valid while the table has not moved its entries since.
+template <typename T>
+struct CEntryMemo {
+    T* entry = nullptr;
+    uint64_t epoch = 0;
+};
+
+namespace logvane::table {
+// Epochs are unique across every table of the process, so a memo of one table never matches
+// another table's entries, even a child table created at a freed table's address.
+inline uint64_t NextTableEpoch() {
+    static std::atomic<uint64_t> next{1};
+    return next.fetch_add(1, std::memory_order_relaxed);
+}
+}  // namespace logvane::table
+
 template <typename T>
 class CFastHashTable {
 public:
@@ -78,6 +95,15 @@ public:
         }
     }
 
+    // The entry a memo of this table remembers, or null when the table moved its entries (it
+    // grew, left its compact form or was sorted) since the memo was taken. Entries are never
+    // removed while the table counts, so a valid memo names the entry Lookup would find.
+    T* Recall(const CEntryMemo<T>& memo) const {
+        return memo.epoch == m_epoch ? memo.entry : nullptr;
+    }
+    // A memo of `entry`, which must be an entry of this table as it stands.
+    CEntryMemo<T> Remember(T* entry) const { return {entry, entry ? m_epoch : 0}; }
+
     // Starts loading the first slot a key with Hash(0) = `hash` probes, so that the lookups of
     // one hit in several large tables wait for memory together rather than one after another.
     void Prefetch(uint32_t hash) const {
@@ -116,6 +142,7 @@ public:
         for (size_t i = 0; i < keep; ++i) items.push_back(*order[i]);
         m_items = std::move(items);
         m_slots.reset();
+        m_epoch = logvane::table::NextTableEpoch();
         m_capacity = 0;
         m_range = SlotRange(1);
         m_count = 0;
@@ -236,6 +263,7 @@ private:
             auto slots = std::make_unique<Slot[]>(m_compactSize);
             for (uint32_t i = 0; i < m_count; ++i) slots[i] = m_slots[i];
             m_slots = std::move(slots);
+            m_epoch = logvane::table::NextTableEpoch();
         }
         Slot& slot = m_slots[m_count];
         slot.used = true;
@@ -251,6 +279,7 @@ private:
         auto slots = std::make_unique<Slot[]>(m_capacity);
         for (uint32_t i = 0; i < m_count; ++i) slots[m_home[i]] = m_slots[i];
         m_slots = std::move(slots);
+        m_epoch = logvane::table::NextTableEpoch();
         m_compact = false;
     }
 
@@ -276,6 +305,7 @@ private:
             }
             if (placed) {
                 m_slots = std::move(slots);
+                m_epoch = logvane::table::NextTableEpoch();
                 m_capacity = capacity;
                 m_range = range;
                 return;
@@ -298,6 +328,7 @@ private:
     }
 
     std::unique_ptr<Slot[]> m_slots;
+    uint64_t m_epoch = logvane::table::NextTableEpoch();  // changes whenever entries move
     uint32_t m_capacity = 0;
     SlotRange m_range{1};
     uint32_t m_count = 0;

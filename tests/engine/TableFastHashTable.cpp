@@ -89,6 +89,35 @@ TEST_F(FastHashTableTest, FindsInsertedKeysAndCountsThem) {
     EXPECT_EQ(table.GetCount(), 2u);
 }
 
+// A memo must never hand out an entry that moved: after every insertion the remembered entry
+// is either the one Lookup finds or refused, through the compact forms, growth and sorting.
+TEST_F(FastHashTableTest, MemoRecallsTheLiveEntryOrNothing) {
+    CFastHashTable<referinfo_t> table(64);
+    Count(table, key("/first"));
+    bool isNew;
+    const std::string first = "/first";
+    CEntryMemo<referinfo_t> memo = table.Remember(table.Lookup(Ref(first), isNew, false));
+    int refusals = 0;
+    for (int i = 0; i < 5000; ++i) {
+        Count(table, key("/page" + std::to_string(i)));
+        referinfo_t* live = table.Lookup(Ref(first), isNew, false);
+        if (referinfo_t* recalled = table.Recall(memo)) {
+            EXPECT_EQ(recalled, live) << "after " << i;
+        } else {
+            ++refusals;
+            memo = table.Remember(live);
+        }
+    }
+    // The 4- and 16-slot compact arrays, the full array and each doubling up to 16384 slots.
+    EXPECT_GE(refusals, 3);
+    EXPECT_LE(refusals, 12);
+    EXPECT_EQ(table.Recall(CEntryMemo<referinfo_t>{}), nullptr);
+    table.SortAll();
+    EXPECT_EQ(table.Recall(memo), nullptr);
+    CFastHashTable<referinfo_t> other(64);
+    EXPECT_EQ(other.Recall(memo), nullptr);
+}
+
 TEST_F(FastHashTableTest, LookupWithoutInsertLeavesTableUnchanged) {
     CFastHashTable<referinfo_t> table(4);
     const std::string probe = "/missing";
