@@ -3,44 +3,112 @@
 #include <cstring>
 #include <functional>
 
-#include "engine/table/StringPool.h"
+namespace {
 
-hyperlink_hash_t* CHyperlinkTable::Page(std::string_view text, std::uint32_t hash,
-                                        page_type_t type) {
-    hyperlink_hash_t key;
-    key.text = text.data();
-    key.length = static_cast<std::uint32_t>(text.size());
-    bool isNew = false;
-    hyperlink_hash_t* page = Lookup(key, hash, isNew);
-    if (isNew) {
-        *page = key;
-        page->type = type;
-        page->children = new hyperlink_hash_t::child_table(kConnectionSlots);
-        page->parents = new hyperlink_hash_t::child_table(kConnectionSlots);
-    }
-    return page;
+constexpr std::uint64_t kFirstIndexSlots = 1u << 12;
+
+// A link's two page numbers spread over 64 bits (the finaliser of splitmix64).
+std::uint64_t LinkHash(std::uint32_t from, std::uint32_t to) {
+    std::uint64_t x = (static_cast<std::uint64_t>(from) << 32) | to;
+    x ^= x >> 30;
+    x *= 0xbf58476d1ce4e5b9ull;
+    x ^= x >> 27;
+    x *= 0x94d049bb133111ebull;
+    x ^= x >> 31;
+    return x;
 }
 
-void CHyperlinkTable::Connect(hyperlink_hash_t::child_table& table, std::string_view text,
-                              std::uint32_t hash, page_type_t type, const std::uint8_t* flags) {
-    hyperlink_connection_hash_t key;
+}  // namespace
+
+CHyperlinkTable::CHyperlinkTable(std::uint32_t capacity, int numTriggers)
+    : m_numTriggers(numTriggers > 0 ? numTriggers : 0),
+      m_pageIndex(capacity),
+      m_linkIndex(std::make_unique<std::uint64_t[]>(kFirstIndexSlots)),
+      m_linkIndexMask(kFirstIndexSlots - 1) {}
+
+CHyperlinkTable::~CHyperlinkTable() = default;
+
+std::uint32_t CHyperlinkTable::Page(std::string_view text, std::uint32_t hash, page_type_t type) {
+    if (text.empty()) return kNoPage;
+    page_key_t key;
     key.text = text.data();
     key.length = static_cast<std::uint32_t>(text.size());
+    const bool full = m_pages.size() > kPageMask;
     bool isNew = false;
-    hyperlink_connection_hash_t* link = table.Lookup(key, hash, isNew);
-    if (isNew) {
-        *link = key;
-        link->type = type;
-        if (m_numTriggers > 0) {
-            const std::size_t bytes =
-                sizeof(std::uint32_t) * static_cast<std::size_t>(m_numTriggers);
-            link->tagCounts = static_cast<std::uint32_t*>(PoolAlloc(bytes));
-            if (link->tagCounts) std::memset(link->tagCounts, 0, bytes);
-        }
+    page_key_t* entry = m_pageIndex.Lookup(key, hash, isNew, !full);
+    if (!entry) return kNoPage;
+    m_pageLookupAfterInsert = !isNew;
+    if (!isNew) return entry->index;
+    key.index = static_cast<std::uint32_t>(m_pages.size());
+    *entry = key;
+    m_pages.push_back({key.text, key.length, hash, type, false, false});
+    return key.index;
+}
+
+void CHyperlinkTable::AddChunk() {
+    m_chunks.push_back(std::make_unique<link_t[]>(std::size_t{1} << kChunkBits));
+    // Value-initialised: a link's tag counters start at 0.
+    if (m_numTriggers > 0)
+        m_tagChunks.push_back(std::make_unique<std::uint32_t[]>(
+            (std::size_t{1} << kChunkBits) * static_cast<std::size_t>(m_numTriggers)));
+}
+
+// Keeps the index at most 3/4 full.
+void CHyperlinkTable::GrowIndex() {
+    const std::uint64_t slots = (m_linkIndexMask + 1) * 2;
+    auto index = std::make_unique<std::uint64_t[]>(slots);
+    for (std::uint64_t i = 0; i <= m_linkIndexMask; ++i) {
+        const std::uint64_t slot = m_linkIndex[i];
+        if (!slot) continue;
+        const link_t& link = LinkAt((slot & 0xffffffffu) - 1);
+        std::uint64_t at = LinkHash(link.from & kPageMask, link.to & kPageMask) & (slots - 1);
+        while (index[at]) at = (at + 1) & (slots - 1);
+        index[at] = slot;
     }
-    ++link->hits;
-    if (link->tagCounts && flags)
-        for (int i = 0; i < m_numTriggers; ++i) link->tagCounts[i] += flags[i];
+    m_linkIndex = std::move(index);
+    m_linkIndexMask = slots - 1;
+}
+
+std::uint64_t CHyperlinkTable::FindOrAddLink(std::uint32_t from, page_type_t fromType,
+                                             std::uint32_t to, page_type_t toType, bool& isNew) {
+    isNew = false;
+    const std::uint64_t hash = LinkHash(from, to);
+    const std::uint64_t tag = hash >> 32 << 32;
+    std::uint64_t at = hash & m_linkIndexMask;
+    for (std::uint64_t slot; (slot = m_linkIndex[at]) != 0; at = (at + 1) & m_linkIndexMask) {
+        if ((slot & ~0xffffffffull) != tag) continue;
+        const std::uint64_t number = (slot & 0xffffffffu) - 1;
+        const link_t& link = LinkAt(number);
+        if ((link.from & kPageMask) == from && (link.to & kPageMask) == to) return number;
+    }
+    // Link numbers are stored plus one in 32 bits.
+    if (m_linkCount >= UINT32_MAX - 1) return kNoLink;
+    if ((m_linkCount >> kChunkBits) >= m_chunks.size()) AddChunk();
+    const std::uint64_t number = m_linkCount++;
+    link_t& link = LinkAt(number);
+    link.from = from | static_cast<std::uint32_t>(fromType) << kTypeShift;
+    link.to = to | static_cast<std::uint32_t>(toType) << kTypeShift;
+    link.hits = 0;
+    m_linkIndex[at] = tag | (number + 1);
+    if (m_linkCount * 4 > (m_linkIndexMask + 1) * 3) GrowIndex();
+    isNew = true;
+    return number;
+}
+
+void CHyperlinkTable::Link(std::uint32_t from, page_type_t fromType, std::uint32_t to,
+                           page_type_t toType, const std::uint8_t* flags) {
+    if (from == kNoPage || to == kNoPage) return;
+    bool isNew = false;
+    const std::uint64_t number = FindOrAddLink(from, fromType, to, toType, isNew);
+    if (number == kNoLink) return;
+    // A known link stands for a lookup of a known key in both of its pages' tables.
+    m_pages[from].childLookupAfterInsert = !isNew;
+    m_pages[to].parentLookupAfterInsert = !isNew;
+    ++LinkAt(number).hits;
+    if (m_numTriggers > 0 && flags) {
+        std::uint32_t* tags = TagsAt(number);
+        for (int i = 0; i < m_numTriggers; ++i) tags[i] += flags[i];
+    }
 }
 
 void CHyperlinkTable::AddLink(std::string_view from, page_type_t fromType, std::string_view to,
@@ -55,12 +123,88 @@ void CHyperlinkTable::AddLink(std::string_view from, std::uint32_t fromHash, pag
                               std::string_view to, std::uint32_t toHash, page_type_t toType,
                               const std::uint8_t* flags) {
     if (from.empty() || to.empty()) return;
-    hyperlink_hash_t* source = Page(from, fromHash, fromType);
-    hyperlink_hash_t::child_table* children = source->children;
-    // Looking up the target may grow the table and move the source entry, not its tables.
-    hyperlink_hash_t* target = Page(to, toHash, toType);
-    Connect(*target->parents, from, fromHash, fromType, flags);
-    Connect(*children, to, toHash, toType, flags);
+    const std::uint32_t source = Page(from, fromHash, fromType);
+    const std::uint32_t target = Page(to, toHash, toType);
+    Link(source, fromType, target, toType, flags);
+}
+
+// The lookup that a table over half full saw after its last insertion grew it; links counted
+// without looking their pages up owe the page table that growth.
+void CHyperlinkTable::SettlePageTable() {
+    if (!m_pageLookupAfterInsert || m_pages.empty()) return;
+    const page_t& last = m_pages.back();
+    page_key_t key;
+    key.text = last.text;
+    key.length = last.length;
+    bool isNew = false;
+    m_pageIndex.Lookup(key, last.hash, isNew);
+}
+
+CHyperlinkTable::link_lists_t CHyperlinkTable::BuildLinkLists() const {
+    link_lists_t lists;
+    const std::size_t pages = m_pages.size();
+    lists.childStart.assign(pages + 1, 0);
+    lists.parentStart.assign(pages + 1, 0);
+    for (std::uint64_t n = 0; n < m_linkCount; ++n) {
+        const link_t& link = LinkAt(n);
+        ++lists.childStart[(link.from & kPageMask) + 1];
+        ++lists.parentStart[(link.to & kPageMask) + 1];
+    }
+    for (std::size_t p = 0; p < pages; ++p) {
+        lists.childStart[p + 1] += lists.childStart[p];
+        lists.parentStart[p + 1] += lists.parentStart[p];
+    }
+    lists.childLinks.resize(m_linkCount);
+    lists.parentLinks.resize(m_linkCount);
+    std::vector<std::uint32_t> nextChild(lists.childStart.begin(), lists.childStart.end() - 1);
+    std::vector<std::uint32_t> nextParent(lists.parentStart.begin(), lists.parentStart.end() - 1);
+    for (std::uint64_t n = 0; n < m_linkCount; ++n) {
+        const link_t& link = LinkAt(n);
+        lists.childLinks[nextChild[link.from & kPageMask]++] = static_cast<std::uint32_t>(n);
+        lists.parentLinks[nextParent[link.to & kPageMask]++] = static_cast<std::uint32_t>(n);
+    }
+    return lists;
+}
+
+void CHyperlinkTable::FillConnections(const link_lists_t& lists, std::uint32_t page,
+                                      hyperlink_hash_t::child_table& children,
+                                      hyperlink_hash_t::child_table& parents) const {
+    // Fed in creation order, each table takes the slots it would have taken while counting.
+    const auto fill = [this](hyperlink_hash_t::child_table& table, const std::uint32_t* first,
+                             const std::uint32_t* last, bool toSide, bool lookupAfterInsert) {
+        hyperlink_connection_hash_t key;
+        for (const std::uint32_t* n = first; n != last; ++n) {
+            const link_t& link = LinkAt(*n);
+            const std::uint32_t end = toSide ? link.to : link.from;
+            const page_t& other = m_pages[end & kPageMask];
+            key.text = other.text;
+            key.length = other.length;
+            key.type = static_cast<page_type_t>(end >> kTypeShift);
+            key.hits = link.hits;
+            key.tagCounts = m_numTriggers > 0 ? TagsAt(*n) : nullptr;
+            bool isNew = false;
+            if (hyperlink_connection_hash_t* entry = table.Lookup(key, other.hash, isNew))
+                *entry = key;
+        }
+        if (lookupAfterInsert && first != last) {
+            bool isNew = false;
+            table.Lookup(key, key.Hash(0), isNew);
+        }
+    };
+    const page_t& self = m_pages[page];
+    fill(children, lists.childLinks.data() + lists.childStart[page],
+         lists.childLinks.data() + lists.childStart[page + 1], true, self.childLookupAfterInsert);
+    fill(parents, lists.parentLinks.data() + lists.parentStart[page],
+         lists.parentLinks.data() + lists.parentStart[page + 1], false,
+         self.parentLookupAfterInsert);
+}
+
+std::size_t CHyperlinkTable::GetLinkBytes() const {
+    const std::size_t chunkLinks = std::size_t{1} << kChunkBits;
+    return m_chunks.size() * chunkLinks * sizeof(link_t) +
+           m_tagChunks.size() * chunkLinks * sizeof(std::uint32_t) *
+               static_cast<std::size_t>(m_numTriggers) +
+           (m_linkIndexMask + 1) * sizeof(std::uint64_t) + m_pages.capacity() * sizeof(page_t);
 }
 
 namespace {

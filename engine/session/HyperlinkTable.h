@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include "engine/EngineApi.h"
 #include "engine/table/FastHashTable.h"
@@ -10,15 +11,15 @@
 #include "store/hyperlink/HyperlinkTableView.h"
 #include "store/hyperlink/PageType.h"
 
-// A page linked from or to the page that owns the connection table, with the number of links
-// and, per tag trigger, the links made in sessions that met the trigger (pool memory; null
-// without triggers).
+// A page linked from or to a page, as the hyperlink tree hands it out: the number of links
+// and, per tag trigger, the links made in sessions that met the trigger (null without
+// triggers).
 struct hyperlink_connection_hash_t {
     const char* text = nullptr;
     std::uint32_t length = 0;
     page_type_t type = page_type_t::NOTHING;
     std::uint64_t hits = 0;
-    std::uint32_t* tagCounts = nullptr;
+    const std::uint32_t* tagCounts = nullptr;
 
     void Release() {}
     std::uint32_t Hash(std::uint32_t seed) const { return memcrc(text, length, seed); }
@@ -30,8 +31,9 @@ struct hyperlink_connection_hash_t {
     }
 };
 
-// A page of the hyperlink tree with the pages it led to (children) and the pages that led to
-// it (parents). The entry owns both tables.
+// A page of the hyperlink tree as CHyperlinkTable::ForEach hands it out, with the pages it
+// led to (children) and the pages that led to it (parents). The tables live only for the
+// visit call.
 struct hyperlink_hash_t {
     using child_table = CFastHashTable<hyperlink_connection_hash_t>;
 
@@ -40,49 +42,156 @@ struct hyperlink_hash_t {
     page_type_t type = page_type_t::NOTHING;
     child_table* children = nullptr;
     child_table* parents = nullptr;
-
-    void Release() {
-        delete children;
-        delete parents;
-        children = parents = nullptr;
-    }
-    std::uint32_t Hash(std::uint32_t seed) const { return memcrc(text, length, seed); }
-    bool Equals(const hyperlink_hash_t& o) const {
-        return logvane::table::SameText(text, length, o.text, o.length);
-    }
-    int Compare(const hyperlink_hash_t&) const { return 0; }
 };
 
 // Page -> the pages it led to and came from, with counts per link and per tag trigger. Never
-// sorted: the hyperlink tree report reads it slot by slot.
-class LOGVANE_ENGINE_API CHyperlinkTable : public CFastHashTable<hyperlink_hash_t> {
+// sorted: the hyperlink tree report reads it page by page in the page table's slot order, and
+// each page's links in the slot order their own table would have.
+//
+// Every link is stored once, in order of creation, with a flat index by its two page numbers;
+// a page's children and parents are rebuilt only when read, into tables of
+// kConnectionSlots fed in creation order. Such a table ends in the very state it would have
+// reached had it been counted into all along, so the order is that of a table per page and
+// direction while the run holds a fraction of the memory. The one thing creation order does
+// not tell is whether a lookup of a known key came after the last insertion and grew the
+// table, so each page remembers that per direction.
+class LOGVANE_ENGINE_API CHyperlinkTable {
 public:
-    // `numTriggers`: counters per connection.
-    explicit CHyperlinkTable(std::uint32_t capacity, int numTriggers = 0)
-        : CFastHashTable<hyperlink_hash_t>(capacity), m_numTriggers(numTriggers) {}
+    // `capacity`: initial slots of the page table; `numTriggers`: counters per link.
+    explicit CHyperlinkTable(std::uint32_t capacity, int numTriggers = 0);
+    ~CHyperlinkTable();
+    CHyperlinkTable(const CHyperlinkTable&) = delete;
+    CHyperlinkTable& operator=(const CHyperlinkTable&) = delete;
+
+    static constexpr std::uint32_t kNoPage = UINT32_MAX;
 
     // Counts one link from `from` to `to` in both directions and adds `flags` (one 0/1 per
-    // trigger) to both connections' tag counters. Texts must be pool memory (or static); an
-    // empty text on either side adds nothing. A page entry takes the type of its first use.
+    // trigger) to its tag counters. Texts must be pool memory (or static); an empty text on
+    // either side adds nothing. A page takes the type of its first use, a link the types of
+    // its pages at its first count.
     void AddLink(std::string_view from, page_type_t fromType, std::string_view to,
                  page_type_t toType, const std::uint8_t* flags);
-
     // AddLink with the texts' Hash(0) already known.
     void AddLink(std::string_view from, std::uint32_t fromHash, page_type_t fromType,
                  std::string_view to, std::uint32_t toHash, page_type_t toType,
                  const std::uint8_t* flags);
 
+    // The two halves of AddLink for callers that know a page from an earlier step. Page finds
+    // or makes the page of a non-empty pool text (type: of its first use) and returns its
+    // number, which never changes, or kNoPage when the text is empty. Touch stands for
+    // a Page call on a page whose number the caller already holds; a link's two pages are
+    // looked up (or touched) in the order from, to, before Link counts it.
+    std::uint32_t Page(std::string_view text, std::uint32_t hash, page_type_t type);
+    void Touch() { m_pageLookupAfterInsert = true; }
+    void Link(std::uint32_t from, page_type_t fromType, std::uint32_t to, page_type_t toType,
+              const std::uint8_t* flags);
+
+    // Starts loading the page-table slot of a text with Hash(0) = `hash`.
+    void Prefetch(std::uint32_t hash) const { m_pageIndex.Prefetch(hash); }
+
     int GetNumTriggers() const { return m_numTriggers; }
+    // Number of pages.
+    std::uint32_t GetCount() const { return static_cast<std::uint32_t>(m_pages.size()); }
+    // Number of distinct links.
+    std::uint64_t GetLinkCount() const { return m_linkCount; }
+    // Bytes held for links, their index and the page list (not the page table's slots).
+    std::size_t GetLinkBytes() const;
+
+    // Calls f(hyperlink_hash_t&) for every page in slot order, its child and parent tables
+    // filled for the call. The table must not change meanwhile.
+    template <typename F>
+    void ForEach(F&& f) {
+        SettlePageTable();
+        const link_lists_t lists = BuildLinkLists();
+        m_pageIndex.ForEach([&](const page_key_t& key) {
+            hyperlink_hash_t::child_table children(kConnectionSlots), parents(kConnectionSlots);
+            FillConnections(lists, key.index, children, parents);
+            hyperlink_hash_t page;
+            page.text = key.text;
+            page.length = key.length;
+            page.type = m_pages[key.index].type;
+            page.children = &children;
+            page.parents = &parents;
+            f(page);
+        });
+    }
 
     // Connection tables start with this many slots.
     static constexpr std::uint32_t kConnectionSlots = 50;
 
 private:
-    hyperlink_hash_t* Page(std::string_view text, std::uint32_t hash, page_type_t type);
-    void Connect(hyperlink_hash_t::child_table& table, std::string_view text, std::uint32_t hash,
-                 page_type_t type, const std::uint8_t* flags);
+    // The page table's key: a page text and the page's number.
+    struct page_key_t {
+        const char* text = nullptr;
+        std::uint32_t length = 0;
+        std::uint32_t index = 0;
+
+        void Release() {}
+        std::uint32_t Hash(std::uint32_t seed) const { return memcrc(text, length, seed); }
+        bool Equals(const page_key_t& o) const {
+            return logvane::table::SameText(text, length, o.text, o.length);
+        }
+        int Compare(const page_key_t&) const { return 0; }
+    };
+    struct page_t {
+        const char* text;
+        std::uint32_t length;
+        std::uint32_t hash;
+        page_type_t type;
+        // Whether a link of this page (as source, as target) was counted again after its
+        // table's last new entry: that lookup grows a table that is over half full.
+        bool childLookupAfterInsert;
+        bool parentLookupAfterInsert;
+    };
+    // A link from page `from` to page `to`; the pages' types at its first count sit in the
+    // top 3 bits of each number.
+    struct link_t {
+        std::uint32_t from;
+        std::uint32_t to;
+        std::uint64_t hits;
+    };
+    static_assert(sizeof(link_t) == 16);
+    // Links by page, each page's in creation order: children of page p are
+    // childLinks[childStart[p] .. childStart[p + 1]), parents likewise.
+    struct link_lists_t {
+        std::vector<std::uint32_t> childStart, childLinks, parentStart, parentLinks;
+    };
+
+    static constexpr unsigned kTypeShift = 29;
+    static constexpr std::uint32_t kPageMask = (1u << kTypeShift) - 1;
+    static constexpr unsigned kChunkBits = 13;  // links per chunk: 8192
+    static constexpr std::uint64_t kNoLink = UINT64_MAX;
+
+    link_t& LinkAt(std::uint64_t i) const {
+        return m_chunks[i >> kChunkBits][i & ((1u << kChunkBits) - 1)];
+    }
+    std::uint32_t* TagsAt(std::uint64_t i) const {
+        return m_tagChunks[i >> kChunkBits].get() +
+               (i & ((1u << kChunkBits) - 1)) * static_cast<std::size_t>(m_numTriggers);
+    }
+    // The link of the two pages, made on first sight; null when no more links fit.
+    // The number of the link of the two pages, made on first sight; kNoLink when no more
+    // links fit.
+    std::uint64_t FindOrAddLink(std::uint32_t from, page_type_t fromType, std::uint32_t to,
+                                page_type_t toType, bool& isNew);
+    void AddChunk();
+    void GrowIndex();
+    void SettlePageTable();
+    link_lists_t BuildLinkLists() const;
+    void FillConnections(const link_lists_t& lists, std::uint32_t page,
+                         hyperlink_hash_t::child_table& children,
+                         hyperlink_hash_t::child_table& parents) const;
 
     int m_numTriggers;
+    CFastHashTable<page_key_t> m_pageIndex;
+    std::vector<page_t> m_pages;
+    bool m_pageLookupAfterInsert = false;
+    std::vector<std::unique_ptr<link_t[]>> m_chunks;
+    std::vector<std::unique_ptr<std::uint32_t[]>> m_tagChunks;  // with triggers only
+    std::uint64_t m_linkCount = 0;
+    // Open addressing over the links: each slot is 0 or (hash bits << 32 | link number + 1).
+    std::unique_ptr<std::uint64_t[]> m_linkIndex;
+    std::uint64_t m_linkIndexMask = 0;
 };
 
 // The hyperlink tree report's view of the table: every page with its children and parents.
