@@ -35,9 +35,7 @@ CVisitorSessions::CVisitorSessions(CRunTables& tables, const CTagInformation& ta
     : m_tables(tables),
       m_caseSensitive(caseSensitive),
       m_visitors(std::make_unique<CFastHashTable<visitor_t>>(kVisitorSlots)),
-      m_hyperlinks(kHyperlinkSlots, tags.GetNumTriggers()),
-      m_siteEntryHash(TextHash(kSiteEntry.data(), kSiteEntry.size())),
-      m_siteExitHash(TextHash(kSiteExit.data(), kSiteExit.size())) {
+      m_hyperlinks(kHyperlinkSlots, tags.GetNumTriggers()) {
     for (int i = 0; i < tags.GetNumTriggers(); ++i) {
         const CTagInformation::CTriggerInformation trigger =
             tags.GetTriggerInfo(static_cast<unsigned long>(i));
@@ -50,19 +48,9 @@ CVisitorSessions::CVisitorSessions(CRunTables& tables, const CTagInformation& ta
 
 void CVisitorSessions::RecordVisit(const visit_t& visit) {
     if (!m_visitors) return;  // the run's sessions are closed
-    const std::string_view identity = VisitorKey(visit.cookie, visit.host);
-    visitor_t key;
-    key.key = identity.data();
-    key.length = static_cast<std::uint32_t>(identity.size());
-    // A visitor known by its host shares the hosts table's hash and pool copy.
-    const bool byHost = visit.pooledHost && identity.data() == visit.host.data();
     bool isNew = false;
-    visitor_t* visitor = m_visitors->Lookup(key, byHost ? visit.hostHash : key.Hash(0), isNew);
+    visitor_t* visitor = FindVisitor(visit, isNew);
     if (isNew) {
-        *visitor = visitor_t{};
-        visitor->key = byHost ? visit.pooledHost : PoolCopy(identity.data(), identity.size());
-        visitor->length = visitor->key ? key.length : 0;
-        if (!visitor->key) visitor->key = "";  // the pool refused: parsing is ending
         StartSession(*visitor, visit);
     } else if (visit.time - visitor->lastHit > kSessionTimeout) {
         CloseSession(*visitor, visit.time);
@@ -72,6 +60,31 @@ void CVisitorSessions::RecordVisit(const visit_t& visit) {
     }
     visitor->lastHit = visit.time;
     if (visit.item) Append(*visitor, *visit.item);
+}
+
+// A visitor known by its host may be remembered by the caller; a cookie names someone else.
+visitor_t* CVisitorSessions::FindVisitor(const visit_t& visit, bool& isNew) {
+    isNew = false;
+    const std::string_view identity = VisitorKey(visit.cookie, visit.host);
+    const bool byHost = identity.data() == visit.host.data();
+    if (byHost && visit.memo) {
+        if (visitor_t* known = m_visitors->Recall(visit.memo->visitor)) return known;
+    }
+    visitor_t key;
+    key.key = identity.data();
+    key.length = static_cast<std::uint32_t>(identity.size());
+    // A visitor known by its host shares the hosts table's hash and pool copy.
+    const std::uint32_t hash = byHost && visit.pooledHost ? visit.hostHash : key.Hash(0);
+    visitor_t* visitor = m_visitors->Lookup(key, hash, isNew);
+    if (isNew) {
+        *visitor = visitor_t{};
+        visitor->key = byHost && visit.pooledHost ? visit.pooledHost
+                                                  : PoolCopy(identity.data(), identity.size());
+        visitor->length = visitor->key ? key.length : 0;
+        if (!visitor->key) visitor->key = "";  // the pool refused: parsing is ending
+    }
+    if (byHost && visit.memo) visit.memo->visitor = m_visitors->Remember(visitor);
+    return visitor;
 }
 
 // Every session, the first of a visitor included, opens with its hit counted as a page view
@@ -141,7 +154,6 @@ bool CVisitorSessions::TriggerMatch(const std::string& pattern, std::string_view
 
 void CVisitorSessions::CountTagsAndLinks(const visitor_t& visitor) {
     const path_item_t& first = visitor.path[visitor.first];
-    const path_item_t& last = visitor.path[visitor.count - 1];
     for (std::size_t t = 0; t < m_triggers.size(); ++t) {
         const trigger_t& trigger = m_triggers[t];
         bool met = false;
@@ -157,38 +169,74 @@ void CVisitorSessions::CountTagsAndLinks(const visitor_t& visitor) {
         m_tables.counters.tagTriggers[t] += m_flags[t];
     }
     const std::uint8_t* flags = m_flags.empty() ? nullptr : m_flags.data();
-    const std::uint32_t firstHash = TextHash(first.page, first.pageLength);
-    const std::uint32_t lastHash =
-        &last == &first ? firstHash : TextHash(last.page, last.pageLength);
-    m_hyperlinks.AddLink(kSiteEntry, m_siteEntryHash, page_type_t::ENTRY, ItemPage(first),
-                         firstHash, first.pageType, flags);
-    m_hyperlinks.AddLink(ItemPage(last), lastHash, last.pageType, kSiteExit, m_siteExitHash,
-                         page_type_t::EXIT, flags);
-    // Each link's pages are hashed, and their slots prefetched, one link ahead.
-    std::int32_t i = NextLabelled(visitor, visitor.first);
-    std::uint32_t labelHash = 0, pageHash = 0;
-    if (i < visitor.count) HashAndPrefetch(visitor.path[i], labelHash, pageHash);
-    while (i < visitor.count) {
-        const path_item_t& item = visitor.path[i];
-        const std::uint32_t itemLabelHash = labelHash, itemPageHash = pageHash;
-        i = NextLabelled(visitor, i + 1);
-        if (i < visitor.count) HashAndPrefetch(visitor.path[i], labelHash, pageHash);
-        m_hyperlinks.AddLink({item.label, item.labelLength}, itemLabelHash, item.labelType,
-                             ItemPage(item), itemPageHash, item.pageType, flags);
+    CountLinks(visitor, flags);
+}
+
+// The links of a session, in the order AddLink would count them: (site entry) to the first
+// page, the last page to (site exit), then each labelled item's label to its page. Each
+// item's page is looked up once per session, and a label that names the page before it
+// shares that page's number; the skipped lookups are touched so the table grows as it would.
+void CVisitorSessions::CountLinks(const visitor_t& visitor, const std::uint8_t* flags) {
+    CHyperlinkTable& links = m_hyperlinks;
+    m_itemPages.assign(static_cast<std::size_t>(visitor.count), CHyperlinkTable::kNoPage);
+    const std::int32_t firstIndex = visitor.first, lastIndex = visitor.count - 1;
+    const path_item_t& first = visitor.path[firstIndex];
+    const path_item_t& last = visitor.path[lastIndex];
+    if (first.pageLength > 0) {
+        const std::uint32_t entry = KnownPage(m_siteEntryPage, kSiteEntry, page_type_t::ENTRY);
+        links.Link(entry, page_type_t::ENTRY, ItemPageNumber(visitor, firstIndex), first.pageType,
+                   flags);
     }
+    if (last.pageLength > 0) {
+        const std::uint32_t from = ItemPageNumber(visitor, lastIndex);
+        const std::uint32_t exit = KnownPage(m_siteExitPage, kSiteExit, page_type_t::EXIT);
+        links.Link(from, last.pageType, exit, page_type_t::EXIT, flags);
+    }
+    for (std::int32_t i = NextLabelled(visitor, firstIndex); i < visitor.count;
+         i = NextLabelled(visitor, i + 1)) {
+        const path_item_t& item = visitor.path[i];
+        if (item.labelLength == 0 || item.pageLength == 0) continue;
+        std::uint32_t from = CHyperlinkTable::kNoPage;
+        const std::uint32_t before =
+            i > 0 ? m_itemPages[static_cast<std::size_t>(i - 1)] : CHyperlinkTable::kNoPage;
+        if (before != CHyperlinkTable::kNoPage &&
+            logvane::table::SameText(item.label, item.labelLength, visitor.path[i - 1].page,
+                                     visitor.path[i - 1].pageLength)) {
+            links.Touch();
+            from = before;
+        } else {
+            from = links.Page({item.label, item.labelLength},
+                              TextHash(item.label, item.labelLength), item.labelType);
+        }
+        links.Link(from, item.labelType, ItemPageNumber(visitor, i), item.pageType, flags);
+    }
+}
+
+// The hyperlink page of path item `i`, looked up at its first use in the session.
+std::uint32_t CVisitorSessions::ItemPageNumber(const visitor_t& visitor, std::int32_t i) {
+    std::uint32_t& number = m_itemPages[static_cast<std::size_t>(i)];
+    if (number != CHyperlinkTable::kNoPage) {
+        m_hyperlinks.Touch();
+        return number;
+    }
+    const path_item_t& item = visitor.path[i];
+    number = m_hyperlinks.Page(ItemPage(item), TextHash(item.page, item.pageLength), item.pageType);
+    return number;
+}
+
+std::uint32_t CVisitorSessions::KnownPage(std::uint32_t& number, std::string_view text,
+                                          page_type_t type) {
+    if (number != CHyperlinkTable::kNoPage) {
+        m_hyperlinks.Touch();
+        return number;
+    }
+    number = m_hyperlinks.Page(text, TextHash(text.data(), text.size()), type);
+    return number;
 }
 
 std::int32_t CVisitorSessions::NextLabelled(const visitor_t& visitor, std::int32_t from) {
     while (from < visitor.count && !visitor.path[from].label) ++from;
     return from;
-}
-
-void CVisitorSessions::HashAndPrefetch(const path_item_t& item, std::uint32_t& labelHash,
-                                       std::uint32_t& pageHash) const {
-    labelHash = TextHash(item.label, item.labelLength);
-    pageHash = TextHash(item.page, item.pageLength);
-    m_hyperlinks.Prefetch(labelHash);
-    m_hyperlinks.Prefetch(pageHash);
 }
 
 void CVisitorSessions::CloseAllSessions() {

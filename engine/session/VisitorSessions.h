@@ -45,6 +45,12 @@ struct visitor_t {
     int Compare(const visitor_t&) const { return 0; }
 };
 
+// What the caller of RecordVisit may keep per distinct host text so that the hits of a
+// host-identified visitor skip the visitor lookup. Zero-initialised it remembers nothing.
+struct visitor_memo_t {
+    CEntryMemo<visitor_t> visitor;
+};
+
 // One counted hit as sessions see it.
 struct visit_t {
     std::string_view cookie;  // the hit's cookie value; empty without cookie data
@@ -57,6 +63,10 @@ struct visit_t {
     bool isPage = false;                // a successful page hit: a page view
     std::string_view user;              // authenticated user field as counted
     const path_item_t* item = nullptr;  // a successful page or file hit
+    // Null: the visitor is looked up. Otherwise the same memo for every hit of the same host
+    // text (equal bytes) for the whole run; RecordVisit reads and refreshes it, and uses it
+    // only for hits without an identifying cookie.
+    visitor_memo_t* memo = nullptr;
 };
 
 // Groups the hits of each visitor into sessions that end after 1800 seconds without a hit, and
@@ -102,15 +112,19 @@ private:
         std::string pattern;
     };
 
+    // The visit's visitor; `isNew` when it was made for this hit (key set, session not started).
+    visitor_t* FindVisitor(const visit_t& visit, bool& isNew);
     void StartSession(visitor_t& visitor, const visit_t& visit);
     void Append(visitor_t& visitor, const path_item_t& item);
     void CountPages(const visitor_t& visitor);
     void CountTagsAndLinks(const visitor_t& visitor);
     void CountUserSession(const visit_t& visit);
+    void CountLinks(const visitor_t& visitor, const std::uint8_t* flags);
+    std::uint32_t ItemPageNumber(const visitor_t& visitor, std::int32_t i);
+    // The page of a fixed text, remembered in `number` after its first lookup.
+    std::uint32_t KnownPage(std::uint32_t& number, std::string_view text, page_type_t type);
     // The index of the first path item from `from` on that has a label; count when none.
     static std::int32_t NextLabelled(const visitor_t& visitor, std::int32_t from);
-    void HashAndPrefetch(const path_item_t& item, std::uint32_t& labelHash,
-                         std::uint32_t& pageHash) const;
     bool TriggerMatch(const std::string& pattern, std::string_view text) const;
 
     CRunTables& m_tables;
@@ -119,5 +133,7 @@ private:
     std::vector<std::uint8_t> m_flags;  // per trigger, for the session being closed
     std::unique_ptr<CFastHashTable<visitor_t>> m_visitors;
     CHyperlinkTable m_hyperlinks;
-    std::uint32_t m_siteEntryHash, m_siteExitHash;
+    std::uint32_t m_siteEntryPage = CHyperlinkTable::kNoPage;
+    std::uint32_t m_siteExitPage = CHyperlinkTable::kNoPage;
+    std::vector<std::uint32_t> m_itemPages;  // per path item of the session being closed
 };

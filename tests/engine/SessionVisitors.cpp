@@ -28,7 +28,7 @@ protected:
     // path item for an empty page), led to by `label`.
     void Visit(const std::string& host, std::int32_t time, const std::string& page = "",
                const std::string& label = "", page_type_t labelType = page_type_t::REFERRER,
-               const std::string& cookie = "") {
+               const std::string& cookie = "", visitor_memo_t* memo = nullptr) {
         path_item_t item;
         const bool isFile = page.size() > 4 && page.substr(page.size() - 4) == ".pdf";
         if (!page.empty()) {
@@ -49,6 +49,7 @@ protected:
         visit.isPage = !page.empty() && !isFile;
         visit.user = "-";
         visit.item = page.empty() ? nullptr : &item;
+        visit.memo = memo;
         sessions->RecordVisit(visit);
     }
 
@@ -132,6 +133,43 @@ TEST_F(SessionTest, CookieIdentifiesAVisitorAcrossHosts) {
     Visit("host4", t0 + 20, "/b.html", "", page_type_t::REFERRER, "ab");
     sessions->CloseAllSessions();
     EXPECT_EQ(tables.counters.sessions, 3u);
+}
+
+// The memo a caller keeps per host stands for the lookup: it must survive the visitors table
+// growing (entries move) and never stand for a visitor known by its cookie.
+TEST_F(SessionTest, RememberedHostsCountLikeLookedUpOnes) {
+    const auto run = [this](bool remember) {
+        tables.counters.sessions = 0;
+        tables.entryPages.ForEach([](referinfo_t& e) { e.hits = 0; });
+        Start();
+        std::map<std::string, visitor_memo_t> memos;
+        // Enough hosts to grow the visitors table several times between a host's hits.
+        for (int round = 0; round < 3; ++round)
+            for (int h = 0; h < 40000; h += round == 0 ? 1 : 7) {
+                const std::string host = "host" + std::to_string(h);
+                const std::int32_t time = t0 + round * (h % 2 ? 10 : 4000);
+                Visit(host, time, "/r" + std::to_string(round) + ".html", "", page_type_t::REFERRER,
+                      h % 5 == 0 ? "cookie-" + host : "", remember ? &memos[host] : nullptr);
+            }
+        sessions->CloseAllSessions();
+        return std::pair{tables.counters.sessions, Texts(tables.entryPages)};
+    };
+    const auto looked = run(false);
+    const auto remembered = run(true);
+    EXPECT_EQ(remembered, looked);
+    EXPECT_GT(looked.first, 40000u);
+}
+
+TEST_F(SessionTest, AMemoOfAHostDoesNotStandForItsCookie) {
+    Start();
+    visitor_memo_t memo;
+    Visit("h", t0, "/a.html", "", page_type_t::REFERRER, "", &memo);
+    Visit("h", t0 + 10, "/b.html", "", page_type_t::REFERRER, "cookie-1", &memo);
+    Visit("h", t0 + 20, "/c.html", "", page_type_t::REFERRER, "", &memo);
+    sessions->CloseAllSessions();
+    EXPECT_EQ(tables.counters.sessions, 2u);
+    EXPECT_EQ(Texts(tables.exitPages),
+              (std::map<std::string, std::uint64_t>{{"/b.html", 1}, {"/c.html", 1}}));
 }
 
 TEST_F(SessionTest, OutOfOrderHitsStayInTheSession) {
