@@ -209,6 +209,23 @@ bool CMarkup::EndStream() {
     return ok;
 }
 
+bool CMarkup::WriteRawContent(const char* text, size_t size) {
+    if (!m_stream || !m_main) return false;
+    // The children written out leave the document, the child position with them.
+    m_stream->WriteInside(xml_node(m_main), text ? text : "", text ? size : 0);
+    m_child = nullptr;
+    return true;
+}
+
+int CMarkup::GetMainDepth() const {
+    int depth = 0;
+    if (!m_main) return 0;
+    for (xml_node p = xml_node(m_main).parent(); p && p.type() == pugi::node_element;
+         p = p.parent())
+        ++depth;
+    return depth;
+}
+
 bool CMarkup::IsWritten(Node node) const { return m_stream && m_stream->IsStarted(xml_node(node)); }
 
 bool CMarkup::Save(const char* path, bool ownerOnly) const {

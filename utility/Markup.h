@@ -81,6 +81,16 @@ public:
     // `path`, returning false (target untouched) when anything failed.
     bool StartStream(const char* path, bool ownerOnly = false);
     bool EndStream();
+    // Stream mode, for writers that print a large element's content themselves: writes what
+    // the main element holds so far, then `size` bytes of `text` exactly as given, inside the
+    // main element (its start tag, and after the last call its end tag, are printed as usual).
+    // The text must be complete elements, each line indented by one tab per level below the
+    // root element (GetMainDepth() + 1 tabs for a child of the main element). False, writing
+    // nothing, outside stream mode or without a main position; the caller then adds the
+    // elements one by one.
+    bool WriteRawContent(const char* text, size_t size);
+    // Levels above the main element: 0 for the root element (or without a main position).
+    int GetMainDepth() const;
 
     // Why the last SetDoc, Load or Save failed; empty after a success.
     const std::string& GetError() const { return m_error; }

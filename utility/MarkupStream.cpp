@@ -107,6 +107,12 @@ void CMarkupStream::FlushChildren(xml_node parent) {
     }
 }
 
+void CMarkupStream::WriteInside(xml_node node, const char* text, size_t size) {
+    FlushChildren(node);
+    EnsureStarted(node);
+    Write(text, size);
+}
+
 void CMarkupStream::WriteDocument(const pugi::xml_document& doc) {
     AppendWriter writer(m_buffer);
     doc.save(writer, "\t", kFormat, pugi::encoding_utf8);

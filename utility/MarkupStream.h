@@ -25,6 +25,9 @@ public:
     void FlushChildren(pugi::xml_node parent);
     // True when the start tag of `node` is already in the file: it takes no more attributes.
     bool IsStarted(pugi::xml_node node) const;
+    // Prints everything so far inside `node` (the start tags of it and its ancestors first),
+    // then `size` bytes of `text` as they are.
+    void WriteInside(pugi::xml_node node, const char* text, size_t size);
 
     // Prints a whole document, leaving it as it is (a plain save).
     void WriteDocument(const pugi::xml_document& doc);

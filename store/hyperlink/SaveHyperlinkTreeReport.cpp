@@ -1,6 +1,7 @@
 #include "store/hyperlink/SaveHyperlinkTreeReport.h"
 
 #include <algorithm>
+#include <charconv>
 #include <limits>
 #include <string_view>
 #include <unordered_map>
@@ -25,6 +26,103 @@ std::int64_t SumOfHits(const CEntryRange<hyperlink_link_view_t>* table) {
 }
 
 }  // namespace
+
+// Prints elements into a streamed CMarkup's file in the very bytes its own printing gives:
+// one element a line, indented by tabs, attributes in double quotes; "&", "<", '"' and bytes
+// below 32 escaped in attribute values, "&", "<", ">" and bytes below 32 other than tab, CR
+// and LF in element text; control bytes as "&#NN;".
+class CSaveHyperlinkTreeReport::CStreamedElements {
+public:
+    explicit CStreamedElements(CMarkup& markup)
+        : m_markup(markup), m_indent(static_cast<std::size_t>(markup.GetMainDepth()) + 1) {
+        m_buffer.reserve(kFlushSize + 4096);
+    }
+    ~CStreamedElements() { Flush(); }
+
+    // "<TAG" at `level` below the main element's children.
+    void Start(int level, const char* tag) {
+        m_buffer.append(m_indent + static_cast<std::size_t>(level), '\t');
+        m_buffer += '<';
+        m_buffer += tag;
+    }
+    void Attribute(const char* name, std::string_view value) {
+        m_buffer += ' ';
+        m_buffer += name;
+        m_buffer += "=\"";
+        Escaped(value, true);
+        m_buffer += '"';
+    }
+    void Attribute(const char* name, std::int64_t value) {
+        char text[24];
+        const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+        Attribute(name, std::string_view(text, static_cast<std::size_t>(end - text)));
+    }
+    // Ends the start tag of an element that holds elements.
+    void Open() { m_buffer += ">\n"; }
+    // Ends an element with `text` (none when empty) and no elements.
+    void Close(const char* tag, std::string_view text) {
+        if (text.empty()) {
+            m_buffer += " />\n";
+        } else {
+            m_buffer += '>';
+            Escaped(text, false);
+            m_buffer += "</";
+            m_buffer += tag;
+            m_buffer += ">\n";
+        }
+        if (m_buffer.size() >= kFlushSize) Flush();
+    }
+    void End(int level, const char* tag) {
+        m_buffer.append(m_indent + static_cast<std::size_t>(level), '\t');
+        m_buffer += "</";
+        m_buffer += tag;
+        m_buffer += ">\n";
+    }
+    void Flush() {
+        if (!m_buffer.empty()) m_markup.WriteRawContent(m_buffer.data(), m_buffer.size());
+        m_buffer.clear();
+    }
+
+private:
+    static constexpr std::size_t kFlushSize = 1 << 20;
+
+    void Escaped(std::string_view text, bool attribute) {
+        // The element-by-element path hands texts over as C strings, so a text ends at NUL.
+        text = text.substr(0, text.find('\0'));
+        std::size_t plain = 0;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const unsigned char c = static_cast<unsigned char>(text[i]);
+            const char* escape = nullptr;
+            char code[6];
+            if (c == '&') {
+                escape = "&amp;";
+            } else if (c == '<') {
+                escape = "&lt;";
+            } else if (c == '>' && !attribute) {
+                escape = "&gt;";
+            } else if (c == '"' && attribute) {
+                escape = "&quot;";
+            } else if (c < 32 && (attribute || (c != '\t' && c != '\r' && c != '\n'))) {
+                code[0] = '&';
+                code[1] = '#';
+                code[2] = static_cast<char>('0' + c / 10);
+                code[3] = static_cast<char>('0' + c % 10);
+                code[4] = ';';
+                code[5] = 0;
+                escape = code;
+            }
+            if (!escape) continue;
+            m_buffer.append(text.data() + plain, i - plain);
+            m_buffer += escape;
+            plain = i + 1;
+        }
+        m_buffer.append(text.data() + plain, text.size() - plain);
+    }
+
+    CMarkup& m_markup;
+    std::size_t m_indent;
+    std::string m_buffer;
+};
 
 CSaveHyperlinkTreeReport::CSaveHyperlinkTreeReport(
     std::int64_t runTotal, std::unique_ptr<PageRange> links, const CTagInformation* tags,
@@ -64,6 +162,14 @@ void CSaveHyperlinkTreeReport::SaveElement(CSaveXMLProgress& progress, CMarkup& 
     markup.SetAttrib("HelpFile", GetHelpFile());
     // Tells readers that no page name in this element is escaped.
     markup.SetAttrib("PageNames", "exact");
+    // A streamed report file gets the millions of LINK elements printed directly; any other
+    // document gets them one by one, in the same bytes.
+    if (markup.WriteRawContent("", 0)) {
+        CStreamedElements out(markup);
+        PrintData(out);
+        PrintLinks(out);
+        return;
+    }
     SaveData(markup);
     SaveLinks(markup);
 }
@@ -75,7 +181,18 @@ void CSaveHyperlinkTreeReport::SaveData(CMarkup& markup) {
         markup.AddChildElem("TAGTOTAL", std::to_string(m_tagTotals ? m_tagTotals[i] : 0));
         markup.SetChildAttrib("Name", m_triggers[i].name);
     }
-    // Pages in order of first sight, so the same tables always give the same file.
+    for (const auto& [name, counts] : CollectPageCounts()) {
+        markup.AddChildElem("PAGE", std::string(name));
+        markup.SetChildAttrib("NumSingleAccess", CountText(counts.singleAccess));
+        markup.SetChildAttrib("NumSiteExit", CountText(counts.siteExit));
+        markup.SetChildAttrib("NumSiteEntry", CountText(counts.siteEntry));
+    }
+    markup.OutOfElem();
+}
+
+// Pages in order of first sight, so the same tables always give the same file.
+std::vector<std::pair<std::string_view, CSaveHyperlinkTreeReport::PageCounts>>
+CSaveHyperlinkTreeReport::CollectPageCounts() const {
     std::vector<std::pair<std::string_view, PageCounts>> pages;
     std::unordered_map<std::string_view, std::size_t> index;
     auto collect = [&](const CountRange* table, std::int64_t PageCounts::*field) {
@@ -89,13 +206,7 @@ void CSaveHyperlinkTreeReport::SaveData(CMarkup& markup) {
     collect(m_singleAccess.get(), &PageCounts::singleAccess);
     collect(m_siteEntry.get(), &PageCounts::siteEntry);
     collect(m_siteExit.get(), &PageCounts::siteExit);
-    for (const auto& [name, counts] : pages) {
-        markup.AddChildElem("PAGE", std::string(name));
-        markup.SetChildAttrib("NumSingleAccess", CountText(counts.singleAccess));
-        markup.SetChildAttrib("NumSiteExit", CountText(counts.siteExit));
-        markup.SetChildAttrib("NumSiteEntry", CountText(counts.siteEntry));
-    }
-    markup.OutOfElem();
+    return pages;
 }
 
 void CSaveHyperlinkTreeReport::SaveLinks(CMarkup& markup) {
@@ -137,5 +248,82 @@ void CSaveHyperlinkTreeReport::OutputChildHash(CMarkup& markup, const char* link
             markup.SetChildAttrib("Type", m_triggers[i].type);
         }
         markup.OutOfElem();
+    });
+}
+
+void CSaveHyperlinkTreeReport::PrintData(CStreamedElements& out) const {
+    const auto pages = CollectPageCounts();
+    out.Start(0, "DATA");
+    if (m_triggers.empty() && pages.empty()) return out.Close("DATA", {});
+    out.Open();
+    for (std::size_t i = 0; i < m_triggers.size(); ++i) {
+        out.Start(1, "TAGTOTAL");
+        out.Attribute("Name", m_triggers[i].name);
+        out.Close("TAGTOTAL", std::to_string(m_tagTotals ? m_tagTotals[i] : 0));
+    }
+    for (const auto& [name, counts] : pages) {
+        out.Start(1, "PAGE");
+        out.Attribute("NumSingleAccess", CountText(counts.singleAccess));
+        out.Attribute("NumSiteExit", CountText(counts.siteExit));
+        out.Attribute("NumSiteEntry", CountText(counts.siteEntry));
+        out.Close("PAGE", name);
+    }
+    out.End(0, "DATA");
+}
+
+void CSaveHyperlinkTreeReport::PrintLinks(CStreamedElements& out) const {
+    out.Start(0, "LINKS");
+    bool open = false;
+    if (m_links) {
+        m_links->ForEach([&](const hyperlink_page_view_t& page) {
+            if (!open) out.Open();
+            open = true;
+            out.Start(1, "PAGE");
+            out.Attribute("Name", page.name);
+            out.Attribute("PageType", ConvertPageTypeToString(page.type));
+            const std::int64_t childSum = SumOfHits(page.children);
+            const std::int64_t parentSum = SumOfHits(page.parents);
+            bool any = false;
+            PrintConnections(out, "CHILD", page.children, childSum, any);
+            PrintConnections(out, "PARENT", page.parents, parentSum, any);
+            if (any)
+                out.End(1, "PAGE");
+            else
+                out.Close("PAGE", {});
+        });
+    }
+    if (open)
+        out.End(0, "LINKS");
+    else
+        out.Close("LINKS", {});
+}
+
+void CSaveHyperlinkTreeReport::PrintConnections(CStreamedElements& out, const char* linkType,
+                                                const LinkRange* table, std::int64_t total,
+                                                bool& any) const {
+    if (!table) return;
+    table->ForEach([&](const hyperlink_link_view_t& link) {
+        if (!any) out.Open();
+        any = true;
+        out.Start(2, "LINK");
+        out.Attribute("Name", link.name);
+        out.Attribute("LinkHits", link.hits);
+        out.Attribute("TotalHits", total);
+        out.Attribute("PageType", ConvertPageTypeToString(link.type));
+        out.Attribute("LinkType", linkType);
+        bool tagged = false;
+        for (std::size_t i = 0; link.tagCounts && i < m_triggers.size(); ++i) {
+            if (link.tagCounts[i] == 0) continue;
+            if (!tagged) out.Open();
+            tagged = true;
+            out.Start(3, "TAG");
+            out.Attribute("Name", m_triggers[i].name);
+            out.Attribute("Type", m_triggers[i].type);
+            out.Close("TAG", std::to_string(link.tagCounts[i]));
+        }
+        if (tagged)
+            out.End(2, "LINK");
+        else
+            out.Close("LINK", {});
     });
 }

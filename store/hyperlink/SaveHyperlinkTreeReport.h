@@ -3,6 +3,9 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "store/StoreApi.h"
 #include "store/hyperlink/HyperlinkTableView.h"
@@ -64,9 +67,17 @@ private:
         std::string type;
     };
 
+    class CStreamedElements;
+
     void ReadTriggers();
+    std::vector<std::pair<std::string_view, PageCounts>> CollectPageCounts() const;
     void SaveData(CMarkup& markup);
     void SaveLinks(CMarkup& markup);
+    // The same elements printed straight into a streamed file.
+    void PrintData(CStreamedElements& out) const;
+    void PrintLinks(CStreamedElements& out) const;
+    void PrintConnections(CStreamedElements& out, const char* linkType, const LinkRange* table,
+                          std::int64_t total, bool& any) const;
 
     const CTagInformation* m_tags;
     std::unique_ptr<PageRange> m_links;

@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <random>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "store/filter/TagInformation.h"
+#include "store/hyperlink/SaveHyperlinkTreeReport.h"
+#include "support/TempDir.h"
+#include "utility/Markup.h"
+#include "utility/SaveXMLProgress.h"
+
+namespace {
+
+using logvane::test::ReadFile;
+using logvane::test::TempDir;
+using LinkRange = CSpanEntryRange<hyperlink_link_view_t>;
+using CountRange = CSpanEntryRange<page_count_view_t>;
+
+// A random hyperlink tree: names of any bytes 1-255 (markup characters, quotes, tabs, CR, LF,
+// control and high bytes), empty names, pages without links, links with and without tags.
+class RandomTree {
+public:
+    RandomTree(unsigned seed, int pages, int triggers) : m_random(seed) {
+        for (int t = 0; t < triggers; ++t)
+            tags.AddTriggerInformation({static_cast<CTagInformation::tag_trigger_t>(t % 3),
+                                        "*" + Name(6) + "*", "tag " + Name(5)});
+        for (int t = 0; t < triggers; ++t) tagTotals.push_back(Number(1000));
+        for (int p = 0; p < pages; ++p) {
+            page_t& page = m_pages.emplace_back();
+            page.name = Name(12);
+            page.type = static_cast<page_type_t>(Number(9));  // 8: outside the list
+            page.noChildren = Number(6) == 0;
+            for (auto* links : {&page.children, &page.parents}) {
+                const int count = static_cast<int>(Number(5));
+                for (int l = 0; l < count; ++l) {
+                    const std::uint32_t* counts = nullptr;
+                    if (triggers > 0 && Number(3) > 0) {
+                        auto& c = m_counts.emplace_back();
+                        for (int t = 0; t < triggers; ++t)
+                            c.push_back(static_cast<std::uint32_t>(Number(2) ? Number(50) : 0));
+                        counts = c.data();
+                    }
+                    links->push_back({Keep(Name(12)), Number(1ll << 40),
+                                      static_cast<page_type_t>(Number(8)), counts});
+                }
+            }
+            for (auto* counts : {&m_single, &m_entry, &m_exit})
+                if (Number(2))
+                    counts->push_back({page.name, Number(3) == 0 ? -5 : Number(1ll << 33)});
+        }
+    }
+
+    // A new writer over the tree; null ranges where the tree has none.
+    std::unique_ptr<CSaveHyperlinkTreeReport> MakeReport() {
+        auto walk = [this](const auto& visit) {
+            for (const page_t& page : m_pages) {
+                const LinkRange children(page.children), parents(page.parents);
+                visit(hyperlink_page_view_t{page.name, page.type,
+                                            page.noChildren ? nullptr : &children, &parents});
+            }
+        };
+        return std::make_unique<CSaveHyperlinkTreeReport>(
+            7, m_pages.empty() ? nullptr : MakeEntryRange<hyperlink_page_view_t>(walk), &tags,
+            tagTotals.data(), std::make_unique<CountRange>(m_single),
+            std::make_unique<CountRange>(m_entry), std::make_unique<CountRange>(m_exit));
+    }
+
+    CTagInformation tags;
+    std::vector<std::int64_t> tagTotals;
+
+private:
+    struct page_t {
+        std::string name;
+        page_type_t type{};
+        bool noChildren = false;
+        std::vector<hyperlink_link_view_t> children, parents;
+    };
+
+    std::int64_t Number(std::int64_t below) {
+        return std::uniform_int_distribution<std::int64_t>(0, below - 1)(m_random);
+    }
+    std::string Name(int maxLength) {
+        static const std::string kHostile = "&<>\"'\t\r\n\x01\x1f\x7f\x80\xe9\xff ]]>;#";
+        std::string name;
+        const int length = static_cast<int>(Number(maxLength + 1));
+        for (int i = 0; i < length; ++i)
+            name += Number(2) ? kHostile[static_cast<std::size_t>(Number(kHostile.size()))]
+                              : static_cast<char>(1 + Number(255));
+        return name;
+    }
+    std::string_view Keep(std::string text) { return m_texts.emplace_back(std::move(text)); }
+
+    std::mt19937_64 m_random;
+    std::deque<page_t> m_pages;
+    std::deque<std::string> m_texts;
+    std::deque<std::vector<std::uint32_t>> m_counts;
+    std::vector<page_count_view_t> m_single, m_entry, m_exit;
+};
+
+// (seed, pages, triggers, folder depth)
+class HyperlinkStreamTest : public testing::TestWithParam<std::tuple<unsigned, int, int, int>> {
+protected:
+    // The report inside `depth` folders, between two other elements, written by `save`.
+    template <typename Save>
+    static void Write(CMarkup& markup, RandomTree& tree, int depth, Save&& save) {
+        markup.AddElem("REPORTS");
+        markup.SetAttrib("ProjectName", "p");
+        markup.IntoElem();
+        markup.AddElem("TEXTMESSAGE", "before");
+        for (int i = 0; i < depth; ++i) {
+            markup.AddElem("FOLDER");
+            markup.IntoElem();
+        }
+        CSaveXMLProgress progress(1);
+        tree.MakeReport()->SaveXML(progress, markup, false);
+        markup.AddElem("TEXTMESSAGE", "after");
+        for (int i = 0; i < depth; ++i) markup.OutOfElem();
+        markup.OutOfElem();
+        save();
+    }
+};
+
+// The streamed file prints the elements itself; a whole-document save goes through CMarkup
+// element by element. Both must give the same bytes.
+TEST_P(HyperlinkStreamTest, StreamedReportHasTheBytesOfAWholeDocumentSave) {
+    const auto [seed, pages, triggers, depth] = GetParam();
+    RandomTree tree(seed, pages, triggers);
+    TempDir dir;
+    const std::string streamed = dir.file("streamed.bvr"), saved = dir.file("saved.bvr");
+
+    CMarkup stream;
+    ASSERT_TRUE(stream.StartStream(streamed.c_str()));
+    Write(stream, tree, depth, [&] { ASSERT_TRUE(stream.EndStream()); });
+    CMarkup whole;
+    Write(whole, tree, depth, [&] { ASSERT_TRUE(whole.Save(saved.c_str())); });
+
+    const std::string expected = ReadFile(saved);
+    const std::string actual = ReadFile(streamed);
+    ASSERT_FALSE(expected.empty());
+    if (actual != expected) {
+        std::size_t at = 0;
+        while (at < actual.size() && at < expected.size() && actual[at] == expected[at]) ++at;
+        FAIL() << "first difference at byte " << at << ":\n  streamed ..."
+               << actual.substr(at > 60 ? at - 60 : 0, 120) << "\n  saved    ..."
+               << expected.substr(at > 60 ? at - 60 : 0, 120);
+    }
+    // And the result is a well-formed document.
+    CMarkup check;
+    EXPECT_TRUE(check.Load(streamed.c_str())) << check.GetError();
+}
+
+INSTANTIATE_TEST_SUITE_P(RandomTrees, HyperlinkStreamTest,
+                         testing::Values(std::tuple{1u, 0, 0, 0},   // no pages at all
+                                         std::tuple{2u, 1, 0, 0},   // one page
+                                         std::tuple{3u, 30, 0, 1},  // no tags, in a folder
+                                         std::tuple{4u, 30, 3, 0},  // tags on links
+                                         std::tuple{5u, 200, 2, 2},
+                                         std::tuple{6u, 3000, 1, 0}));  // past one flush
+
+}  // namespace
