@@ -154,12 +154,14 @@ void ConvertCommonDate(std::string_view text, int offsetHours, hit_t& hit,
     text = slash == std::string_view::npos ? std::string_view() : text.substr(slash + 1);
     int year = NextPart(text, ':');
     int hour = NextPart(text, ':');
+    const std::size_t beforeMinute = text.size();
     int minute = NextPart(text, ':');
     std::int64_t base = ComputeHitTime(year - 1900, month, day, hour, minute, 0, offsetHours);
     // The prefix read so far decides every part but the seconds, provided the minute ended at
-    // its ":" (and not at the end of the text).
+    // its own ":". A text that ends earlier ("01/Jun/2006:") must not become a key: every later
+    // date of that day would read as its midnight.
     std::size_t keyLength = whole.size() - text.size();
-    if (cache && keyLength > 0 && whole[keyLength - 1] == ':') {
+    if (cache && beforeMinute > text.size() && whole[keyLength - 1] == ':') {
         std::memcpy(cache->key, whole.data(), keyLength);
         cache->keyLength = keyLength;
         RememberMinute(*cache, base, hour, offsetHours);
@@ -182,11 +184,12 @@ void ConvertW3CDate(std::string_view date, std::string_view time, int offsetHour
     int month = NextPart(date, '-');
     int day = NextPart(date, ' ');
     int hour = NextPart(time, ':');
+    const std::size_t beforeMinute = time.size();
     int minute = NextPart(time, ':');
     std::int64_t base = ComputeHitTime(year - 1900, month - 1, day, hour, minute, 0, offsetHours);
-    // As for the common format: the minute must have ended at its ":".
+    // As for the common format: the minute must have ended at its own ":".
     std::size_t minuteLength = wholeTime.size() - time.size();
-    if (cache && minuteLength > 0 && wholeTime[minuteLength - 1] == ':') {
+    if (cache && beforeMinute > time.size() && wholeTime[minuteLength - 1] == ':') {
         std::memcpy(cache->date, wholeDate.data(), wholeDate.size());
         cache->dateLength = wholeDate.size();
         std::memcpy(cache->minute, wholeTime.data(), minuteLength);

@@ -212,6 +212,27 @@ TEST(ParseFuzz, TheMinuteCacheNeverChangesACommonDate) {
     }
 }
 
+// A date cut short after its year or hour ends with a ":" like a whole minute does, but is no
+// minute: it must not become the key that the day's later dates are read through.
+TEST(ParseFuzz, ADateCutShortIsNoMinuteForTheDatesAfterIt) {
+    const char* cutDates[] = {"01/Jun/2006:", "01/Jun/2006:00:", "01/Jun/2006:00", "01/Jun/2006"};
+    const char* cutTimes[] = {"00:", "00", "00:36", ""};
+    for (std::size_t i = 0; i < std::size(cutDates); ++i) {
+        SCOPED_TRACE(i);
+        hit_t cached{}, plain{};
+        common_date_cache_t common;
+        ConvertCommonDate(cutDates[i], 0, cached, &common);
+        ConvertCommonDate("01/Jun/2006:00:36:04 +0100", 0, cached, &common);
+        ConvertCommonDate("01/Jun/2006:00:36:04 +0100", 0, plain);
+        EXPECT_EQ(cached.time, plain.time);
+        w3c_date_cache_t w3c;
+        ConvertW3CDate("2006-06-01", cutTimes[i], 0, cached, &w3c);
+        ConvertW3CDate("2006-06-01", "00:36:04", 0, cached, &w3c);
+        ConvertW3CDate("2006-06-01", "00:36:04", 0, plain);
+        EXPECT_EQ(cached.time, plain.time);
+    }
+}
+
 // Runs of lines within one minute, so that most conversions come from the cache: seconds in
 // every spelling, minutes at the edges of days, of 1970 and of 2038, and changing offsets.
 TEST(ParseFuzz, SecondsOfACachedMinuteConvertAsWithoutTheCache) {
