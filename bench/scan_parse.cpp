@@ -1,7 +1,7 @@
-// The scanner with each parser over generated 2,000,000-line logs, parsing on the calling thread
-// and overlapped (parsing on a worker thread), against `mawk '{n++} END{print n}'` on the same
-// combined file in the same run. CPU times are the whole process's.
-// Options: --lines=N (default 2000000) and --repeat=N (default 3) besides Google Benchmark's.
+// The scanner with each parser over generated 2,000,000-line logs, parsing on the calling thread,
+// on one worker thread and on two (every other view each), against `mawk '{n++} END{print n}'` on
+// the same combined file in the same run. CPU times are the whole process's. Options: --lines=N
+// (default 2000000) and --repeat=N (default 3) besides Google Benchmark's.
 
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
@@ -91,13 +91,18 @@ int LogTypeOf(log_style_t style) {
     return SCAN_LOG_AUTO;
 }
 
+// How the scanner parses: on the calling thread, on one worker, or on two workers that take
+// every other view.
+enum class parse_mode_t { Calling, OneWorker, TwoWorkers };
+
 template <class Consumer>
 void BM_ScanParse(benchmark::State& state, log_style_t style, std::uint64_t lines, bool detect,
-                  bool overlap) {
+                  parse_mode_t mode) {
     const generated_log_t& log = LogOf(style, lines);
     scan_options_t options;
     options.cookieName = "SID";
-    options.overlapParsing = overlap;
+    options.overlapParsing = mode != parse_mode_t::Calling;
+    options.parseThreads = mode == parse_mode_t::TwoWorkers ? 2 : 1;
     std::vector<scan_file_t> files{{log.path, detect ? SCAN_LOG_AUTO : LogTypeOf(style)}};
     std::uint64_t hits = 0, allocations = 0;
     double callerSeconds = 0;
@@ -244,14 +249,17 @@ int main(int argc, char** argv) {
     if (!mkdtemp(pattern.data())) return 1;
     g_folder = pattern;
 
-    for (bool overlap : {false, true}) {
-        const std::string prefix = overlap ? "ScanParseOverlap/" : "ScanParse/";
+    for (parse_mode_t mode :
+         {parse_mode_t::Calling, parse_mode_t::OneWorker, parse_mode_t::TwoWorkers}) {
+        const std::string prefix = mode == parse_mode_t::Calling     ? "ScanParse/"
+                                   : mode == parse_mode_t::OneWorker ? "ScanParseOneWorker/"
+                                                                     : "ScanParseOverlap/";
         for (log_style_t style :
              {log_style_t::Combined, log_style_t::CombinedCookieEnd,
               log_style_t::CombinedCookieBegin, log_style_t::Common, log_style_t::W3C}) {
             std::string name = prefix + StyleName(style);
             benchmark::RegisterBenchmark(name.c_str(), BM_ScanParse<CCountingConsumer>, style,
-                                         lines, false, overlap)
+                                         lines, false, mode)
                 ->Unit(benchmark::kMillisecond)
                 ->UseRealTime()
                 ->MeasureProcessCPUTime()
@@ -259,14 +267,14 @@ int main(int argc, char** argv) {
         }
         benchmark::RegisterBenchmark((prefix + "combined-detected").c_str(),
                                      BM_ScanParse<CCountingConsumer>, log_style_t::Combined, lines,
-                                     true, overlap)
+                                     true, mode)
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime()
             ->MeasureProcessCPUTime()
             ->Iterations(g_iterations);
         benchmark::RegisterBenchmark((prefix + "combined-hashing").c_str(),
                                      BM_ScanParse<CHashingConsumer>, log_style_t::Combined, lines,
-                                     false, overlap)
+                                     false, mode)
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime()
             ->MeasureProcessCPUTime()
@@ -291,7 +299,8 @@ int main(int argc, char** argv) {
     if (!mawk) {
         std::printf("mawk is not installed: no comparison\n");
     } else if (reporter.realMs.count("Mawk/combined")) {
-        for (const char* name : {"ScanParse/combined", "ScanParseOverlap/combined"}) {
+        for (const char* name :
+             {"ScanParse/combined", "ScanParseOneWorker/combined", "ScanParseOverlap/combined"}) {
             if (!reporter.realMs.count(name)) continue;
             std::printf(
                 "%s against mawk's line count on the same file:\n"

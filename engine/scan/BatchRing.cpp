@@ -26,12 +26,14 @@ hit_t* CBatchRing::WaitFree() {
     return m_batches[m_published % std::uint64_t(m_count)].hits;
 }
 
-void CBatchRing::Publish(int filled, std::uint64_t parsedBytes) {
+void CBatchRing::Publish(int filled, std::uint64_t parsedBytes, bool chunkEnd, bool viewBegins) {
     {
         std::lock_guard lock(m_mutex);
         hit_batch_t& batch = m_batches[m_published % std::uint64_t(m_count)];
         batch.filled = filled;
         batch.parsedBytes = parsedBytes;
+        batch.chunkEnd = chunkEnd;
+        batch.viewBegins = viewBegins;
         ++m_published;
     }
     m_filled.notify_one();

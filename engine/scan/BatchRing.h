@@ -12,6 +12,8 @@ struct hit_batch_t {
     hit_t* hits = nullptr;
     int filled = 0;                 // accepted slots, in log order
     std::uint64_t parsedBytes = 0;  // run bytes parsed when the batch was complete
+    bool chunkEnd = false;          // the last batch of a chunk of lines
+    bool viewBegins = false;        // the first batch of a view
 };
 
 // A fixed ring of hit batches between one parsing thread (the producer) and the thread that
@@ -31,7 +33,8 @@ public:
     // consumer stopped.
     hit_t* WaitFree();
     // Producer: hands the slot from WaitFree on.
-    void Publish(int filled, std::uint64_t parsedBytes);
+    void Publish(int filled, std::uint64_t parsedBytes, bool chunkEnd = false,
+                 bool viewBegins = false);
     // Producer: no more batches; result is what the producer ended with.
     void Finish(int result);
 

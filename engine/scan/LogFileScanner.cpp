@@ -6,7 +6,9 @@
 
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <span>
 #include <system_error>
 #include <thread>
@@ -30,6 +32,9 @@ constexpr std::size_t kHeaderDateMax = 99;
 // Batches of the overlapped path: one being filled, one being handed on and two in between to
 // smooth out the different speeds of a line and of a hit.
 constexpr int kRingBatches = 4;
+// With two workers: three batches each, which holds a chunk of lines of a typical length.
+constexpr int kParallelRingBatches = 3;
+constexpr std::uint64_t kDefaultChunkBytes = 128u << 10;
 
 // Bytes skipped between lines: CR, LF, control bytes other than tab, DEL and 255.
 constexpr bool IsSkippedByte(unsigned char c) {
@@ -121,6 +126,26 @@ std::size_t FindLineEnd(const char* data, std::size_t size, std::size_t offset,
     return i;
 }
 
+// The last CR or LF in [from, size), or size when there is none. Sixteen bytes at a time from
+// the end: a view's last line end is usually a line's length before its end.
+std::size_t FindLastLineEnd(const char* data, std::size_t from, std::size_t size) {
+    std::size_t i = size;
+#if defined(__SSE2__)
+    while (i >= from + 16) {
+        __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i - 16));
+        int ends = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n')),
+                                                  _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r'))));
+        if (ends != 0) return i - 16 + std::size_t(31 - __builtin_clz(unsigned(ends)));
+        i -= 16;
+    }
+#endif
+    while (i > from) {
+        --i;
+        if (data[i] == '\n' || data[i] == '\r') return i;
+    }
+    return size;
+}
+
 // The first cache line of each text of a record, and the second of the longer ones.
 inline void PrefetchTexts(const hit_t& hit) {
     for (const char* text : {hit.cookie, hit.host, hit.path, hit.path + 64, hit.referrer,
@@ -144,18 +169,217 @@ std::string BaseName(const std::string& path) {
 
 }  // namespace
 
+struct CLogFileScanner::scan_worker_t {
+    parse_context_t context;
+    CBatchRing* ring = nullptr;  // nullptr: batches go to the consumer directly
+    hit_t* fill = nullptr;       // the batch being filled
+    bool skipLongLine = false;   // the walk is inside a line longer than a view
+    // Accepted slots of the batch being filled, kept in memory for the SIGBUS path.
+    volatile int publishedFilled = 0;
+};
+
+// A run of whole lines of one view for a parallel worker; the view's last chunk runs to the
+// view's end and decides where the walk goes on.
+struct CLogFileScanner::scan_chunk_t {
+    int slot = -1;  // the dispenser's view slot; -1: no chunk
+    const char* data = nullptr;
+    std::size_t begin = 0, end = 0;  // offsets in the view
+    std::uint64_t viewStart = 0;
+    bool lastView = false;      // the view is the file's last
+    bool viewEnd = false;       // the chunk runs to the view's end
+    bool skipLongLine = false;  // the chunk begins inside a line longer than a view
+    bool firstOfView = false;
+    // With viewEnd: where the view's walk stops as the dispenser found it from the view's bytes
+    // when it placed the next view; `predicted` is false when those bytes were gone.
+    bool predicted = false;
+    fill_stop_t stop = FILL_VIEW_DONE;
+    std::size_t stopOffset = 0;
+};
+
+// Hands out the lines of a file in chunks, in order, to two workers taking turns: worker w takes
+// chunks w, w + 2, ... Views are mapped here, once, and shared; the next view is placed from the
+// current one's last line ends, so that it can be mapped before that view is parsed. A view is
+// unmapped once no chunk of it is being parsed.
+class CLogFileScanner::CChunkDispenser {
+public:
+    CChunkDispenser(CLogFileScanner& scanner, const CMappedFile& file, std::size_t chunkBytes)
+        : m_scanner(scanner), m_file(file), m_chunkBytes(chunkBytes) {}
+
+    // Waits for chunk `index`'s turn. SCAN_PARSED with the chunk, or with no chunk (slot -1)
+    // once the file is done; otherwise how the walk ended (the same for every later index).
+    scan_result_t Take(std::uint64_t index, scan_chunk_t& chunk) {
+        std::unique_lock lock(m_mutex);
+        m_turn.wait(lock, [&] { return m_stopped || m_next == index; });
+        if (m_stopped) return SCAN_ENDED;
+        ++m_next;
+        m_turn.notify_all();
+        if (!m_done && (m_current < 0 || m_pos == m_views[m_current].view.Size()))
+            m_result = NextView();
+        if (m_done) return m_result;
+        ReleaseBefore(m_lastBegin);
+        view_slot_t& view = m_views[m_current];
+        chunk = scan_chunk_t{};
+        chunk.slot = m_current;
+        chunk.data = view.view.Data();
+        chunk.begin = m_pos;
+        chunk.end = SplitAfter(view.view.Data(), view.view.Size(), m_pos);
+        chunk.viewStart = view.start;
+        chunk.lastView = view.lastView;
+        chunk.viewEnd = chunk.end == view.view.Size();
+        chunk.skipLongLine = m_skipAtPos;
+        chunk.firstOfView = m_viewBegins;
+        m_viewBegins = false;
+        chunk.predicted = view.predicted;
+        chunk.stop = view.stop;
+        chunk.stopOffset = view.stopOffset;
+        m_skipAtPos = false;
+        m_pos = chunk.end;
+        m_lastBegin = chunk.begin;
+        ++view.users;
+        return SCAN_PARSED;
+    }
+
+    // The worker is done with the chunk's bytes.
+    void Done(const scan_chunk_t& chunk) {
+        std::lock_guard lock(m_mutex);
+        view_slot_t& view = m_views[chunk.slot];
+        if (--view.users == 0 && chunk.slot != m_current) view.view.Unmap();
+    }
+
+    void Stop() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stopped = true;
+        }
+        m_turn.notify_all();
+    }
+
+private:
+    struct view_slot_t {
+        CMappedView view;
+        std::uint64_t start = 0;
+        bool lastView = false;
+        int users = 0;  // chunks being parsed
+        bool predicted = false;
+        fill_stop_t stop = FILL_VIEW_DONE;
+        std::size_t stopOffset = 0;
+    };
+
+    // Maps the view the walk goes on with. SCAN_PARSED, or m_done set with the file's result.
+    scan_result_t NextView() {
+        const std::uint64_t size = m_file.Size();
+        if (m_current >= 0) {
+            const view_slot_t& last = m_views[m_current];
+            if (!last.predicted) return End(SCAN_CANNOT_OPEN);
+            if (last.users == 0) m_views[m_current].view.Unmap();
+        }
+        std::uint64_t pos = m_nextPos;
+        if (pos >= size) return End(SCAN_PARSED);
+        std::uint64_t viewStart = 0, viewBytes = 0;
+        bool done = false;
+        scan_result_t placed = m_scanner.PlaceView(m_file, pos, viewStart, viewBytes, done);
+        if (done) return End(SCAN_PARSED);
+        if (placed != SCAN_PARSED) return End(placed);
+        int slot = 0;
+        while (slot < kViewSlots && (slot == m_current || m_views[slot].users > 0)) ++slot;
+        view_slot_t& view = m_views[slot];
+        if (slot == kViewSlots || !view.view.Map(m_file, viewStart, std::size_t(viewBytes)))
+            return End(SCAN_CANNOT_OPEN);
+        m_current = slot;
+        view.start = viewStart;
+        view.lastView = viewStart + viewBytes == size;
+        m_pos = std::size_t(pos - viewStart);
+        m_skipAtPos = m_nextSkip;
+        m_released = 0;
+        m_lastBegin = 0;
+        m_viewBegins = true;
+        view.stop = FILL_VIEW_DONE;
+        view.stopOffset = view.view.Size();
+        view.predicted = view.lastView || GuardedPredict(view.view.Data(), view.view.Size(), m_pos,
+                                                         m_skipAtPos, view.stop, view.stopOffset);
+        if (view.predicted)
+            m_scanner.AfterView(viewStart, viewBytes, view.stopOffset, view.stop, m_nextPos,
+                                m_nextSkip);
+        return SCAN_PARSED;
+    }
+
+    scan_result_t End(scan_result_t result) {
+        m_done = true;
+        return result;
+    }
+
+    // The end of a chunk from `begin`: just after the first line end at least m_chunkBytes on,
+    // or the view's end. A view whose bytes are gone ends the chunk at the view's end, where
+    // parsing meets the same fault.
+    std::size_t SplitAfter(const char* data, std::size_t size, std::size_t begin) const {
+        if (size - begin <= m_chunkBytes) return size;
+        std::size_t end = size;
+        GuardedLineEnd(data, size, begin + m_chunkBytes, end);
+        return end < size ? end + 1 : size;
+    }
+
+    static void GuardedLineEnd(const char* data, std::size_t size, std::size_t from,
+                               std::size_t& end) {
+        CSigbusGuard guard(data, size);
+        if (SIGBUS_GUARD_FAULTED(guard)) return;
+        std::size_t checked = 0;
+        end = FindLineEnd(data, size, from, checked);
+    }
+
+    // Drops the current view's pages before `offset` in steps: every chunk before the one that
+    // began there is parsed.
+    void ReleaseBefore(std::size_t offset) {
+        constexpr std::size_t kReleaseStep = 4u << 20;
+        const std::size_t upTo = offset - offset % PageSize();
+        if (upTo < m_released + kReleaseStep) return;
+        ::madvise(const_cast<char*>(m_views[m_current].view.Data()) + m_released, upTo - m_released,
+                  MADV_DONTNEED);
+        m_released = upTo;
+    }
+
+    // Two chunks are parsed at a time, each holding at most one view, and one more is mapped.
+    static constexpr int kViewSlots = 3;
+
+    CLogFileScanner& m_scanner;
+    const CMappedFile& m_file;
+    const std::size_t m_chunkBytes;
+    std::mutex m_mutex;
+    std::condition_variable m_turn;
+    std::uint64_t m_next = 0;  // the chunk to hand out next
+    bool m_stopped = false;
+    bool m_done = false;
+    scan_result_t m_result = SCAN_PARSED;
+    view_slot_t m_views[kViewSlots];
+    int m_current = -1;
+    std::size_t m_pos = 0;  // the current view's offset of the next chunk
+    bool m_skipAtPos = false;
+    bool m_viewBegins = false;  // no chunk of the current view was handed out yet
+    std::size_t m_released = 0;
+    std::size_t m_lastBegin = 0;  // where the last chunk handed out began
+    std::uint64_t m_nextPos = 0;  // where the view after the current one begins
+    bool m_nextSkip = false;
+};
+
 CLogFileScanner::CLogFileScanner(const scan_options_t& options, CHitConsumer& consumer)
-    : m_options(options), m_consumer(consumer), m_viewSize(ChooseViewSize(options.viewSize)) {
+    : m_options(options),
+      m_consumer(consumer),
+      m_viewSize(ChooseViewSize(options.viewSize)),
+      m_chunkBytes(options.parallelChunkBytes ? options.parallelChunkBytes : kDefaultChunkBytes) {
     m_context.cookieName = m_options.cookieName.data();
     m_context.cookieNameLen = static_cast<int>(m_options.cookieName.size());
     m_context.timeOffsetHours = m_options.timeOffsetHours;
     m_context.europeanDates = m_options.europeanDates;
     m_context.w3cServerFromHost = m_options.w3cServerFromHost;
     ClearW3CFields(m_context.w3c);
-    if (m_options.overlapParsing)
-        m_ring = std::make_unique<CBatchRing>(kRingBatches);
-    else
-        m_batch.reset(new hit_t[kHitBatchSize]);
+    const int workers = m_options.overlapParsing && m_options.parseThreads > 1 ? 2 : 1;
+    for (int i = 0; i < workers; ++i) {
+        m_workers[i] = std::make_unique<scan_worker_t>();
+        if (m_options.overlapParsing)
+            m_rings[i] =
+                std::make_unique<CBatchRing>(workers == 2 ? kParallelRingBatches : kRingBatches);
+        m_workers[i]->ring = m_rings[i].get();
+    }
+    if (!m_options.overlapParsing) m_batch.reset(new hit_t[kHitBatchSize]);
     if (m_options.debugOutput) m_debugLog.Open(m_options.debugOutputPath);
 }
 
@@ -185,10 +409,17 @@ scan_result_t CLogFileScanner::ParseFile(const std::string& path, int logType,
     if (file.ReadAt(0, m_window, windowBytes) != windowBytes) return SCAN_CANNOT_OPEN;
     scan_result_t setUp = SetUpFile(m_window, windowBytes, logType);
     if (setUp != SCAN_PARSED) return setUp;
+    for (auto& worker : m_workers) {
+        if (worker) worker->context = m_context;
+    }
 
     CProgress::SetText(PROGRESS_PARSING, "Analyzing " + BaseName(path));
     SetPercentage(bytesBefore);
-    scan_result_t result = m_ring ? WalkFileOverlapped(file) : WalkFile(file);
+    scan_result_t result = SCAN_PARSED;
+    if (!m_options.overlapParsing)
+        result = WalkFile(file, *m_workers[0]);
+    else if (!CanParseInParallel(file) || !WalkFileInParallel(file, result))
+        result = WalkFileOverlapped(file);
     if (result == SCAN_PARSED && ShouldEnd()) result = SCAN_ENDED;
     return result;
 }
@@ -203,14 +434,14 @@ scan_result_t CLogFileScanner::SetUpFile(const char* window, std::size_t length,
                            : m_logType == SCAN_LOG_ELFBEG ? COOKIE_BEGIN
                                                           : COOKIE_NONE;
     ClearW3CFields(m_context.w3c);
-    m_skipLongLine = false;
     if (m_logType == SCAN_LOG_W3C) {
         static const CPatternSearch fields("#Fields:", true);
         std::int64_t found = fields.Find(window, length);
         if (found < 0) return SCAN_UNEXPECTED_FORMAT;
         std::size_t start = static_cast<std::size_t>(found);
         std::size_t checked = 0;
-        ReadDirective(window + start, FindLineEnd(window, length, start, checked) - start);
+        ReadDirective(m_context, window + start,
+                      FindLineEnd(window, length, start, checked) - start);
     }
     const bool w3c = m_logType == SCAN_LOG_W3C;
     const bool carriesBoth = m_logType != SCAN_LOG_CLF && m_logType != SCAN_LOG_CSV_SHORT;
@@ -224,11 +455,11 @@ void CLogFileScanner::CaptureHeaderDate(std::string_view window) {
     static const CPatternSearch date("#Date: ", true);
     m_context.headerDateLen = 0;
     std::int64_t found = date.Find(window);
-    if (found >= 0) SetHeaderDate(window.substr(static_cast<std::size_t>(found) + 7));
+    if (found >= 0) SetHeaderDate(m_context, window.substr(static_cast<std::size_t>(found) + 7));
 }
 
-void CLogFileScanner::SetHeaderDate(std::string_view text) {
-    m_context.headerDateLen = 0;
+void CLogFileScanner::SetHeaderDate(parse_context_t& context, std::string_view text) {
+    context.headerDateLen = 0;
     std::size_t end = 0;
     while (end < text.size() && text[end] != ' ' && text[end] != '\t' && text[end] != '\r' &&
            text[end] != '\n')
@@ -236,69 +467,96 @@ void CLogFileScanner::SetHeaderDate(std::string_view text) {
     // A line that ends before a space or tab gives no date.
     if (end == text.size() || text[end] == '\r' || text[end] == '\n') return;
     std::size_t length = end < kHeaderDateMax ? end : kHeaderDateMax;
-    std::memcpy(m_context.headerDate, text.data(), length);
-    m_context.headerDateLen = static_cast<int>(length);
+    std::memcpy(context.headerDate, text.data(), length);
+    context.headerDateLen = static_cast<int>(length);
 }
 
-void CLogFileScanner::ReadDirective(const char* line, std::size_t length) {
+void CLogFileScanner::ReadDirective(parse_context_t& context, const char* line,
+                                    std::size_t length) {
     if (m_logType != SCAN_LOG_W3C) return;
     if (StartsWithDirective(line, length, "#FIELDS:")) {
-        MapW3CFields(std::string_view(line, length), m_context.w3c);
-        m_context.cookieMode = m_context.w3c.column[W3C_COOKIE] >= 0 ? COOKIE_W3C : COOKIE_NONE;
+        MapW3CFields(std::string_view(line, length), context.w3c);
+        context.cookieMode = context.w3c.column[W3C_COOKIE] >= 0 ? COOKIE_W3C : COOKIE_NONE;
     } else if (StartsWithDirective(line, length, "#DATE: ")) {
         // A server writes a new header block with its own date at each restart or new day;
         // lines without a date column belong to the latest one, not to the file's first.
-        SetHeaderDate(std::string_view(line + 7, length - 7));
+        SetHeaderDate(context, std::string_view(line + 7, length - 7));
     }
 }
 
-scan_result_t CLogFileScanner::WalkFile(const CMappedFile& file) {
+scan_result_t CLogFileScanner::PlaceView(const CMappedFile& file, std::uint64_t& pos,
+                                         std::uint64_t& viewStart, std::uint64_t& viewBytes,
+                                         bool& done) const {
     const std::uint64_t size = file.Size();
+    done = false;
+    // Holes of a sparse file read as NUL bytes, which are skipped between lines and never end
+    // a line: jumping over them changes nothing but the time spent faulting in zero pages.
+    off_t data = ::lseek(file.Fd(), static_cast<off_t>(pos), SEEK_DATA);
+    if (data < 0 && errno == ENXIO) {
+        // No data after pos: a hole up to the end, or a file cut short meanwhile.
+        if (file.CurrentSize() < size) return SCAN_CANNOT_OPEN;
+        done = true;
+        return SCAN_ENDED;
+    }
+    if (data > 0 && std::uint64_t(data) > pos) pos = std::uint64_t(data);
     const std::uint64_t page = PageSize();
+    viewStart = pos - pos % page;
+    viewBytes = size - viewStart < m_viewSize ? size - viewStart : m_viewSize;
+    // A file that shrank since it was opened (rotated with copytruncate) ends here; the
+    // SIGBUS guard covers a shrink that happens while a view is read.
+    if (file.CurrentSize() < viewStart + viewBytes) return SCAN_CANNOT_OPEN;
+    return SCAN_PARSED;
+}
+
+void CLogFileScanner::AfterView(std::uint64_t viewStart, std::uint64_t viewBytes,
+                                std::size_t offset, fill_stop_t stop, std::uint64_t& pos,
+                                bool& skipLongLine) const {
+    const std::uint64_t lineStart = viewStart + offset;
+    if (stop == FILL_CUT_LINE && lineStart - lineStart % PageSize() != viewStart) {
+        pos = lineStart;  // re-read the cut line whole from the next view
+        skipLongLine = false;
+        return;
+    }
+    // A line longer than a view is rejected: skip to its end in the views that follow.
+    skipLongLine = stop == FILL_CUT_LINE || stop == FILL_LONG_LINE;
+    pos = viewStart + viewBytes;
+}
+
+scan_result_t CLogFileScanner::WalkFile(const CMappedFile& file, scan_worker_t& worker) {
+    const std::uint64_t size = file.Size();
     std::uint64_t pos = 0;
+    worker.skipLongLine = false;
     while (pos < size) {
         if (ShouldEnd()) return SCAN_ENDED;
-        // Holes of a sparse file read as NUL bytes, which are skipped between lines and never end
-        // a line: jumping over them changes nothing but the time spent faulting in zero pages.
-        off_t data = ::lseek(file.Fd(), static_cast<off_t>(pos), SEEK_DATA);
-        if (data < 0 && errno == ENXIO) {
-            // No data after pos: a hole up to the end, or a file cut short meanwhile.
-            if (file.CurrentSize() < size) return SCAN_CANNOT_OPEN;
-            break;
-        }
-        if (data > 0 && std::uint64_t(data) > pos) pos = std::uint64_t(data);
-        std::uint64_t viewStart = pos - pos % page;
-        std::uint64_t viewBytes = size - viewStart < m_viewSize ? size - viewStart : m_viewSize;
-        // A file that shrank since it was opened (rotated with copytruncate) ends here; the
-        // SIGBUS guard covers a shrink that happens while a view is read.
-        if (file.CurrentSize() < viewStart + viewBytes) return SCAN_CANNOT_OPEN;
+        std::uint64_t viewStart = 0, viewBytes = 0;
+        bool done = false;
+        scan_result_t placed = PlaceView(file, pos, viewStart, viewBytes, done);
+        if (done) break;
+        if (placed != SCAN_PARSED) return placed;
         CMappedView view;
         if (!view.Map(file, viewStart, static_cast<std::size_t>(viewBytes)))
             return SCAN_CANNOT_OPEN;
         const bool lastView = viewStart + viewBytes == size;
         std::size_t offset = static_cast<std::size_t>(pos - viewStart);
-        bool cut = false;
-        scan_result_t result = WalkView(view.Data(), view.Size(), offset, lastView, viewStart, cut);
+        fill_stop_t stop = FILL_VIEW_DONE;
+        scan_result_t result =
+            WalkView(worker, view.Data(), view.Size(), offset, lastView, viewStart, stop);
         if (result != SCAN_PARSED) return result;
-        std::uint64_t lineStart = viewStart + offset;
-        if (cut && lineStart - lineStart % page != viewStart) {
-            pos = lineStart;  // re-read the cut line whole from the next view
-        } else {
-            // A line longer than a view is rejected: skip to its end in the views that follow.
-            m_skipLongLine = cut;
-            pos = viewStart + viewBytes;
-        }
+        AfterView(viewStart, viewBytes, offset, stop, pos, worker.skipLongLine);
     }
     return ShouldEnd() ? SCAN_ENDED : SCAN_PARSED;
 }
 
 scan_result_t CLogFileScanner::WalkFileOverlapped(const CMappedFile& file) {
-    m_ring->Reset();
+    CBatchRing& ring = *m_rings[0];
+    scan_worker_t& parser = *m_workers[0];
+    ring.Reset();
     std::thread worker;
     try {
-        worker = std::thread([this, &file] { m_ring->Finish(WalkFile(file)); });
+        worker =
+            std::thread([this, &file, &ring, &parser] { ring.Finish(WalkFile(file, parser)); });
     } catch (const std::system_error&) {
-        return WalkFile(file);
+        return WalkFile(file, parser);
     }
     // Stops and joins the worker however this function is left, so that it never outlives
     // the file or the batches.
@@ -309,45 +567,162 @@ scan_result_t CLogFileScanner::WalkFileOverlapped(const CMappedFile& file) {
             ring.Stop();
             worker.join();
         }
-    } stop{*m_ring, worker};
+    } stop{ring, worker};
 
     hit_batch_t batch;
-    while (m_ring->Take(batch)) {
+    while (ring.Take(batch)) {
         // The single-threaded path looks at the flags before it fills each batch; looking before
         // each batch is handed on gives the same hits when a consumer ends parsing.
         if (ShouldEnd()) return SCAN_ENDED;
         DeliverBatch(batch.hits, batch.filled, batch.parsedBytes);
-        m_ring->Release();
+        ring.Release();
     }
-    return static_cast<scan_result_t>(m_ring->Result());
+    return static_cast<scan_result_t>(ring.Result());
 }
 
-hit_t* CLogFileScanner::NextFillBatch() { return m_ring ? m_ring->WaitFree() : m_batch.get(); }
-
-void CLogFileScanner::HandOn(int filled, std::uint64_t parsedBytes) {
-    if (m_ring)
-        m_ring->Publish(filled, parsedBytes);
-    else
-        DeliverBatch(m_fill, filled, parsedBytes);
+bool CLogFileScanner::CanParseInParallel(const CMappedFile& file) const {
+    // W3C directives change how the lines after them read, and the debug file must list the
+    // lines in order: both need one thread that reads every line in turn. A file of a few
+    // chunks is not worth a second thread.
+    return m_workers[1] && file.Size() >= kParallelMinChunks * m_chunkBytes &&
+           m_logType != SCAN_LOG_W3C && !m_debugLog.IsOpen();
 }
 
-scan_result_t CLogFileScanner::WalkView(const char* data, std::size_t size, std::size_t& offset,
-                                        bool lastView, std::uint64_t viewStart, bool& cut) {
-    std::size_t released = 0;
-    while (true) {
-        if (ShouldEnd()) return SCAN_ENDED;
-        m_fill = NextFillBatch();
-        if (!m_fill) return SCAN_ENDED;
-        fill_stop_t stop = FILL_VIEW_DONE;
-        int filled = 0;
-        bool intact = GuardedFill(data, size, offset, lastView, stop, filled);
-        HandOn(filled, m_bytesBefore + viewStart + offset);
-        ReleaseParsedPages(data, offset, released);
-        if (!intact) return SCAN_CANNOT_OPEN;
-        if (stop != FILL_FULL) {
-            cut = stop == FILL_CUT_LINE;
-            return SCAN_PARSED;
+bool CLogFileScanner::WalkFileInParallel(const CMappedFile& file, scan_result_t& result) {
+    CChunkDispenser dispenser(*this, file, m_chunkBytes);
+    std::thread threads[2];
+    // Stops and joins the workers however this function is left, so that they never outlive
+    // the file or the batches.
+    struct workers_stop_t {
+        CLogFileScanner& scanner;
+        CChunkDispenser& dispenser;
+        std::thread* threads;
+        ~workers_stop_t() {
+            dispenser.Stop();
+            for (int i = 0; i < 2; ++i) {
+                scanner.m_rings[i]->Stop();
+                if (threads[i].joinable()) threads[i].join();
+            }
         }
+    } stop{*this, dispenser, threads};
+    for (int i = 0; i < 2; ++i) m_rings[i]->Reset();
+    try {
+        threads[0] = std::thread(
+            [this, &dispenser] { m_rings[0]->Finish(WalkChunks(dispenser, *m_workers[0], 0)); });
+    } catch (const std::system_error&) {
+        return false;
+    }
+    try {
+        threads[1] = std::thread(
+            [this, &dispenser] { m_rings[1]->Finish(WalkChunks(dispenser, *m_workers[1], 1)); });
+    } catch (const std::system_error&) {
+        // The first worker takes chunk 0 alone and waits for chunk 1 to be taken: nothing
+        // reached the consumer yet, so the file can start over on one worker.
+        return false;
+    }
+
+    for (std::uint64_t index = 0;; ++index) {
+        CBatchRing& ring = *m_rings[index % 2];
+        hit_batch_t batch;
+        do {
+            if (!ring.Take(batch)) {
+                result = static_cast<scan_result_t>(ring.Result());
+                return true;
+            }
+            // The workers never look at the flags: whether a run ends before a hit must not
+            // depend on how far they have read.
+            if (batch.viewBegins) m_viewHits = 0;
+            if (!DeliverBatch(batch.hits, batch.filled, batch.parsedBytes, true)) {
+                result = SCAN_ENDED;
+                return true;
+            }
+            ring.Release();
+        } while (!batch.chunkEnd);
+    }
+}
+
+scan_result_t CLogFileScanner::WalkChunks(CChunkDispenser& dispenser, scan_worker_t& worker,
+                                          std::uint64_t index) {
+    for (;; index += 2) {
+        scan_chunk_t chunk;
+        scan_result_t taken = dispenser.Take(index, chunk);
+        if (taken != SCAN_PARSED || chunk.slot < 0) return taken;
+        worker.skipLongLine = chunk.skipLongLine;
+        std::size_t offset = chunk.begin;
+        fill_stop_t stop = FILL_VIEW_DONE;
+        scan_result_t result =
+            WalkView(worker, chunk.data, chunk.end, offset, chunk.viewEnd && chunk.lastView,
+                     chunk.viewStart, stop, &chunk);
+        dispenser.Done(chunk);
+        if (result != SCAN_PARSED) return result;
+    }
+}
+
+CLogFileScanner::fill_stop_t CLogFileScanner::PredictViewEnd(const char* data, std::size_t size,
+                                                             std::size_t offset, bool skipLongLine,
+                                                             std::size_t& stopOffset) {
+    std::size_t pos = offset;
+    if (skipLongLine) {
+        std::size_t checked = 0;
+        pos = FindLineEnd(data, size, pos, checked);
+        if (pos == size) {
+            stopOffset = size;
+            return FILL_LONG_LINE;
+        }
+    }
+    // Every CR or LF from pos on ends a line or lies between lines, so a line that the view's
+    // end cuts can only start after the last of them.
+    std::size_t last = FindLastLineEnd(data, pos, size);
+    stopOffset = SkipBetweenLines(data, size, last < size ? last : pos);
+    return stopOffset == size ? FILL_VIEW_DONE : FILL_CUT_LINE;
+}
+
+bool CLogFileScanner::GuardedPredict(const char* data, std::size_t size, std::size_t offset,
+                                     bool skipLongLine, fill_stop_t& stop,
+                                     std::size_t& stopOffset) {
+    CSigbusGuard guard(data, size);
+    if (SIGBUS_GUARD_FAULTED(guard)) return false;
+    stop = PredictViewEnd(data, size, offset, skipLongLine, stopOffset);
+    return true;
+}
+
+hit_t* CLogFileScanner::NextFillBatch(scan_worker_t& worker) {
+    return worker.ring ? worker.ring->WaitFree() : m_batch.get();
+}
+
+void CLogFileScanner::HandOn(scan_worker_t& worker, int filled, std::uint64_t parsedBytes,
+                             bool chunkEnd, bool viewBegins) {
+    if (worker.ring)
+        worker.ring->Publish(filled, parsedBytes, chunkEnd, viewBegins);
+    else
+        DeliverBatch(worker.fill, filled, parsedBytes);
+}
+
+scan_result_t CLogFileScanner::WalkView(scan_worker_t& worker, const char* data, std::size_t size,
+                                        std::size_t& offset, bool lastView, std::uint64_t viewStart,
+                                        fill_stop_t& stop, const scan_chunk_t* chunk) {
+    std::size_t released = 0;
+    bool first = true;
+    while (true) {
+        // Chunks are ended by the thread that hands them on, which looks at the flags itself.
+        if (!chunk && ShouldEnd()) return SCAN_ENDED;
+        worker.fill = NextFillBatch(worker);
+        if (!worker.fill) return SCAN_ENDED;
+        stop = FILL_VIEW_DONE;
+        int filled = 0;
+        bool intact = GuardedFill(worker, data, size, offset, lastView, stop, filled);
+        // Only a file changed while it is read can end a view elsewhere than its bytes said
+        // when the next view was placed.
+        if (intact && stop != FILL_FULL && chunk && chunk->viewEnd &&
+            (!chunk->predicted || stop != chunk->stop || offset != chunk->stopOffset))
+            intact = false;
+        HandOn(worker, filled, m_bytesBefore + viewStart + offset,
+               chunk && intact && stop != FILL_FULL, chunk && chunk->firstOfView && first);
+        first = false;
+        // A chunk's pages are dropped by its dispenser, once the chunks before them are parsed.
+        if (!chunk) ReleaseParsedPages(data, offset, released);
+        if (!intact) return SCAN_CANNOT_OPEN;
+        if (stop != FILL_FULL) return SCAN_PARSED;
     }
 }
 
@@ -356,50 +731,54 @@ void CLogFileScanner::ReleaseParsedPages(const char* data, std::size_t offset,
     // Hits hold copies of their texts, so the pages behind the parsed lines are not read again
     // in this view; dropping them keeps a 50 MB view from counting whole in the process's
     // memory. The bytes stay in the page cache, and a page touched again is simply read back.
-    constexpr std::size_t kReleaseStep = 8u << 20;
+    constexpr std::size_t kReleaseStep = 4u << 20;
     const std::size_t upTo = offset - offset % PageSize();
     if (upTo < released + kReleaseStep) return;
     ::madvise(const_cast<char*>(data) + released, upTo - released, MADV_DONTNEED);
     released = upTo;
 }
 
-bool CLogFileScanner::GuardedFill(const char* data, std::size_t size, std::size_t& offset,
-                                  bool lastView, fill_stop_t& stop, int& filled) {
-    m_publishedFilled = 0;
+bool CLogFileScanner::GuardedFill(scan_worker_t& worker, const char* data, std::size_t size,
+                                  std::size_t& offset, bool lastView, fill_stop_t& stop,
+                                  int& filled) {
+    worker.publishedFilled = 0;
     CSigbusGuard guard(data, size);
     if (SIGBUS_GUARD_FAULTED(guard)) {
         // The file shrank under the view: the hits completed before the fault still count.
-        filled = m_publishedFilled;
+        filled = worker.publishedFilled;
         return false;
     }
-    stop = FillBatch(data, size, offset, lastView, filled);
+    stop = FillBatch(worker, data, size, offset, lastView, filled);
     return true;
 }
 
-CLogFileScanner::fill_stop_t CLogFileScanner::FillBatch(const char* data, std::size_t size,
-                                                        std::size_t& offset, bool lastView,
-                                                        int& filled) {
+CLogFileScanner::fill_stop_t CLogFileScanner::FillBatch(scan_worker_t& worker, const char* data,
+                                                        std::size_t size, std::size_t& offset,
+                                                        bool lastView, int& filled) {
     std::size_t pos = offset;
     int slot = 0;
-    if (m_skipLongLine) {
+    parse_context_t& context = worker.context;
+    if (worker.skipLongLine) {
         std::size_t checked = 0;
         std::size_t end = FindLineEnd(data, size, pos, checked);
         if (end == size && !lastView) {
+            // Still inside the long line: the views after this one go on skipping it.
             offset = size;
             filled = 0;
-            return FILL_VIEW_DONE;
+            return FILL_LONG_LINE;
         }
-        m_skipLongLine = false;
+        worker.skipLongLine = false;
         pos = end;
     }
     fill_stop_t stop = FILL_FULL;
+    hit_t* const batch = worker.fill;
     while (slot < kHitBatchSize) {
         pos = SkipBetweenLines(data, size, pos);
         if (pos == size) {
             stop = FILL_VIEW_DONE;
             break;
         }
-        std::size_t end = FindLineEnd(data, size, pos, m_context.checkedLength);
+        std::size_t end = FindLineEnd(data, size, pos, context.checkedLength);
         if (end == size && !lastView) {
             stop = FILL_CUT_LINE;
             break;
@@ -407,17 +786,17 @@ CLogFileScanner::fill_stop_t CLogFileScanner::FillBatch(const char* data, std::s
         const char* line = data + pos;
         std::size_t length = end - pos;
         if (line[0] == '#') {
-            ReadDirective(line, length);
+            ReadDirective(context, line, length);
         } else {
             if (m_debugLog.IsOpen()) m_debugLog.Write(line, length);
-            hit_t& hit = m_fill[slot];
-            if (m_parser(line, length, hit, m_context) > 0 && hit.time > 0) {
+            hit_t& hit = batch[slot];
+            if (m_parser(line, length, hit, context) > 0 && hit.time > 0) {
                 hit.referrerPresent = m_referrerPresent;
                 hit.agentPresent = m_agentPresent;
                 hit.cookiePresent = hit.cookieLen != 0 ? 1 : 0;
                 ++slot;
                 std::atomic_signal_fence(std::memory_order_release);
-                m_publishedFilled = slot;
+                worker.publishedFilled = slot;
             }
         }
         // Whatever a parser left unread belongs to this line: a line is one hit at most.
@@ -428,12 +807,15 @@ CLogFileScanner::fill_stop_t CLogFileScanner::FillBatch(const char* data, std::s
     return stop;
 }
 
-void CLogFileScanner::DeliverBatch(hit_t* batch, int filled, std::uint64_t parsedBytes) {
+bool CLogFileScanner::DeliverBatch(hit_t* batch, int filled, std::uint64_t parsedBytes,
+                                   bool checkpoints) {
+    if (checkpoints && m_viewHits % kHitBatchSize == 0 && ShouldEnd()) return false;
     if (filled > 0) {
         m_consumer.ResolveBatch(std::span<hit_t>(batch, static_cast<std::size_t>(filled)));
         SetPercentage(parsedBytes);
     }
     for (int i = 0; i < filled; ++i) {
+        if (checkpoints && i > 0 && m_viewHits % kHitBatchSize == 0 && ShouldEnd()) return false;
         hit_t& hit = batch[i];
         // Records filled on the parsing thread's core are read here from another: asking for
         // the next record's texts now overlaps their transfer with this hit's processing.
@@ -441,7 +823,9 @@ void CLogFileScanner::DeliverBatch(hit_t* batch, int filled, std::uint64_t parse
         // After resolution: a resolved host is a name.
         hit.hostIsName = IsDottedIPv4(hit.Host()) ? 0 : 1;
         ++m_accepted;
+        ++m_viewHits;
         m_consumer.ProcessHit(&hit);
     }
     if (filled == 0) SetPercentage(parsedBytes);
+    return true;
 }

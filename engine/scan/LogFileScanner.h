@@ -42,50 +42,88 @@ public:
     std::uint64_t ViewSize() const { return m_viewSize; }
 
 private:
-    enum fill_stop_t { FILL_FULL, FILL_VIEW_DONE, FILL_CUT_LINE };
+    // How a batch or a view ended: full; at the view's end between lines; at the view's end
+    // inside a line (cut, read again from the next view); inside a line longer than a view that
+    // is being skipped.
+    enum fill_stop_t { FILL_FULL, FILL_VIEW_DONE, FILL_CUT_LINE, FILL_LONG_LINE };
+    struct scan_worker_t;
+    struct scan_chunk_t;
+    class CChunkDispenser;
 
     scan_result_t SetUpFile(const char* window, std::size_t length, int logType);
     void CaptureHeaderDate(std::string_view window);
     // The date of a "#Date: " directive: text is what follows the directive.
-    void SetHeaderDate(std::string_view text);
-    scan_result_t WalkFile(const CMappedFile& file);
+    void SetHeaderDate(parse_context_t& context, std::string_view text);
+    scan_result_t WalkFile(const CMappedFile& file, scan_worker_t& worker);
     // WalkFile on a worker thread, the batches handed on here; falls back to WalkFile when no
     // thread can be started.
     scan_result_t WalkFileOverlapped(const CMappedFile& file);
-    scan_result_t WalkView(const char* data, std::size_t size, std::size_t& offset, bool lastView,
-                           std::uint64_t viewStart, bool& cut);
+    // Two worker threads parse chunks of lines in turn; the batches are handed on here in log
+    // order. False when the workers cannot be started (nothing was handed on then).
+    bool WalkFileInParallel(const CMappedFile& file, scan_result_t& result);
+    // Parses the chunks index, index + 2, ... of a file on one of the two parallel workers.
+    scan_result_t WalkChunks(CChunkDispenser& dispenser, scan_worker_t& worker,
+                             std::uint64_t index);
+    bool CanParseInParallel(const CMappedFile& file) const;
+    // Finds the view that holds pos, jumping over a hole of a sparse file first. SCAN_PARSED with
+    // viewStart and viewBytes set; SCAN_ENDED (with `done`) when nothing but a hole is left;
+    // SCAN_CANNOT_OPEN when the file shrank.
+    scan_result_t PlaceView(const CMappedFile& file, std::uint64_t& pos, std::uint64_t& viewStart,
+                            std::uint64_t& viewBytes, bool& done) const;
+    // Where the walk goes on after a view that stopped at `offset`.
+    void AfterView(std::uint64_t viewStart, std::uint64_t viewBytes, std::size_t offset,
+                   fill_stop_t stop, std::uint64_t& pos, bool& skipLongLine) const;
+    // Fills and hands on batches from offset to the view's (or the chunk's) end. A chunk's last
+    // batch is marked as its end, and the view's last chunk must stop where it was predicted.
+    scan_result_t WalkView(scan_worker_t& worker, const char* data, std::size_t size,
+                           std::size_t& offset, bool lastView, std::uint64_t viewStart,
+                           fill_stop_t& stop, const scan_chunk_t* chunk = nullptr);
+    // How the walk of a view that is not the file's last will stop, found from the view's last
+    // line ends without parsing it; stopOffset receives the offset the walk stops at.
+    static fill_stop_t PredictViewEnd(const char* data, std::size_t size, std::size_t offset,
+                                      bool skipLongLine, std::size_t& stopOffset);
+    // PredictViewEnd under a SIGBUS guard; false when the view's bytes are gone.
+    static bool GuardedPredict(const char* data, std::size_t size, std::size_t offset,
+                               bool skipLongLine, fill_stop_t& stop, std::size_t& stopOffset);
     // Drops the mapped pages before `offset` in steps, once their lines are parsed.
     void ReleaseParsedPages(const char* data, std::size_t offset, std::size_t& released);
-    bool GuardedFill(const char* data, std::size_t size, std::size_t& offset, bool lastView,
-                     fill_stop_t& stop, int& filled);
-    fill_stop_t FillBatch(const char* data, std::size_t size, std::size_t& offset, bool lastView,
-                          int& filled);
-    void ReadDirective(const char* line, std::size_t length);
+    bool GuardedFill(scan_worker_t& worker, const char* data, std::size_t size, std::size_t& offset,
+                     bool lastView, fill_stop_t& stop, int& filled);
+    fill_stop_t FillBatch(scan_worker_t& worker, const char* data, std::size_t size,
+                          std::size_t& offset, bool lastView, int& filled);
+    void ReadDirective(parse_context_t& context, const char* line, std::size_t length);
     // The slot array the next batch is filled into; nullptr when the consumer stopped.
-    hit_t* NextFillBatch();
-    // Passes a filled batch on: to the consumer directly, or through the ring.
-    void HandOn(int filled, std::uint64_t parsedBytes);
-    void DeliverBatch(hit_t* batch, int filled, std::uint64_t parsedBytes);
+    hit_t* NextFillBatch(scan_worker_t& worker);
+    // Passes a filled batch on: to the consumer directly, or through the worker's ring.
+    void HandOn(scan_worker_t& worker, int filled, std::uint64_t parsedBytes, bool chunkEnd,
+                bool viewBegins);
+    // Hands a batch's hits on. With checkpoints (the batches of two workers, which also end
+    // where chunks end) the flags are looked at where one thread's batches would begin: before
+    // every 250th hit of a view. False when told to end there.
+    bool DeliverBatch(hit_t* batch, int filled, std::uint64_t parsedBytes,
+                      bool checkpoints = false);
     void SetPercentage(std::uint64_t parsedBytes) const;
     bool ShouldEnd() const;
 
     scan_options_t m_options;
     CHitConsumer& m_consumer;
-    std::unique_ptr<hit_t[]> m_batch;    // the one batch of the single-threaded path
-    std::unique_ptr<CBatchRing> m_ring;  // the batches of the overlapped path
-    hit_t* m_fill = nullptr;             // the batch being filled
-    parse_context_t m_context;
+    std::unique_ptr<hit_t[]> m_batch;  // the one batch of the single-threaded path
+    // The batches of the overlapped path, one ring per parsing thread.
+    std::unique_ptr<CBatchRing> m_rings[2];
+    std::unique_ptr<scan_worker_t> m_workers[2];
+    parse_context_t m_context;  // the file's state as set up; each worker starts from a copy
     line_parser_t m_parser = nullptr;
     int m_logType = -1;
     std::int32_t m_referrerPresent = 0;
     std::int32_t m_agentPresent = 0;
-    bool m_skipLongLine = false;
     std::uint64_t m_viewSize;
+    std::uint64_t m_chunkBytes;
+    // Files of fewer chunks than this are parsed on one worker.
+    static constexpr std::uint64_t kParallelMinChunks = 32;
     std::uint64_t m_parseTotal = 0;
     std::uint64_t m_bytesBefore = 0;
     std::uint64_t m_accepted = 0;
-    // Accepted slots of the batch being filled, kept in memory for the SIGBUS path.
-    volatile int m_publishedFilled = 0;
+    std::uint64_t m_viewHits = 0;  // hits handed on since the current view began
     CDebugLineLog m_debugLog;
     char m_window[kDetectionWindow];
 };

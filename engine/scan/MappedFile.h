@@ -40,10 +40,10 @@ public:
     bool Map(const CMappedFile& file, std::uint64_t offset, std::size_t length);
     const char* Data() const { return m_data; }
     std::size_t Size() const { return m_size; }
-
-private:
+    // Unmaps the view now; Data() is nullptr and Size() 0 after.
     void Unmap();
 
+private:
     const char* m_data = nullptr;
     std::size_t m_size = 0;
 };

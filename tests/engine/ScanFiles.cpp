@@ -131,6 +131,26 @@ TEST_F(ScanFixture, ALineLongerThanAViewIsSkippedAndTheRestParsed) {
     EXPECT_EQ(m_consumer.paths, (std::vector<std::string>{ExpectedPath(0), ExpectedPath(2)}));
 }
 
+// The line is skipped to its end however many views it spans: the part of it that a third view
+// begins with is no line of its own, even when it reads like one.
+TEST_F(ScanFixture, ALineSpanningThreeViewsIsSkippedToItsEnd) {
+    const std::string first = CommonLine(0) + "\n";
+    const std::string text = first + std::string(16384 - first.size(), 'y') + CommonLine(7) + "\n" +
+                             CommonLine(2) + "\n";
+    std::string path = m_dir.file("three-views.log");
+    WriteFile(path, text);
+    m_options.viewSize = 8192;
+    for (int workers : {0, 1, 2}) {
+        m_options.overlapParsing = workers > 0;
+        m_options.parseThreads = workers;
+        m_options.parallelChunkBytes = 256;
+        m_consumer = CRecordingConsumer();
+        ASSERT_TRUE(Scan({path}, SCAN_LOG_CLF));
+        EXPECT_EQ(m_consumer.paths, (std::vector<std::string>{ExpectedPath(0), ExpectedPath(2)}))
+            << workers << " workers";
+    }
+}
+
 TEST_F(ScanFixture, AMultiMegabyteLineInOneViewIsParsedWithItsFieldsCut) {
     std::string text = CommonLine(0) + "\n" + CommonLine(1, 3000000) + "\n" + CommonLine(2);
     std::string path = m_dir.file("huge-line.log");
