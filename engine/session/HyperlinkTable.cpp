@@ -7,17 +7,6 @@ namespace {
 
 constexpr std::uint64_t kFirstIndexSlots = 1u << 12;
 
-// A link's two page numbers spread over 64 bits (the finaliser of splitmix64).
-std::uint64_t LinkHash(std::uint32_t from, std::uint32_t to) {
-    std::uint64_t x = (static_cast<std::uint64_t>(from) << 32) | to;
-    x ^= x >> 30;
-    x *= 0xbf58476d1ce4e5b9ull;
-    x ^= x >> 27;
-    x *= 0x94d049bb133111ebull;
-    x ^= x >> 31;
-    return x;
-}
-
 }  // namespace
 
 CHyperlinkTable::CHyperlinkTable(std::uint32_t capacity, int numTriggers)

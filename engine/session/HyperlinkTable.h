@@ -88,6 +88,10 @@ public:
 
     // Starts loading the page-table slot of a text with Hash(0) = `hash`.
     void Prefetch(std::uint32_t hash) const { m_pageIndex.Prefetch(hash); }
+    // Starts loading the index slot of the link between two pages.
+    void PrefetchLink(std::uint32_t from, std::uint32_t to) const {
+        __builtin_prefetch(&m_linkIndex[LinkHash(from, to) & m_linkIndexMask]);
+    }
 
     int GetNumTriggers() const { return m_numTriggers; }
     // Number of pages.
@@ -156,6 +160,17 @@ private:
     struct link_lists_t {
         std::vector<std::uint32_t> childStart, childLinks, parentStart, parentLinks;
     };
+
+    // A link's two page numbers spread over 64 bits (the finaliser of splitmix64).
+    static std::uint64_t LinkHash(std::uint32_t from, std::uint32_t to) {
+        std::uint64_t x = (static_cast<std::uint64_t>(from) << 32) | to;
+        x ^= x >> 30;
+        x *= 0xbf58476d1ce4e5b9ull;
+        x ^= x >> 27;
+        x *= 0x94d049bb133111ebull;
+        x ^= x >> 31;
+        return x;
+    }
 
     static constexpr unsigned kTypeShift = 29;
     static constexpr std::uint32_t kPageMask = (1u << kTypeShift) - 1;

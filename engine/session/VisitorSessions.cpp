@@ -9,14 +9,17 @@
 
 namespace {
 
-constexpr std::int32_t kFirstCapacity = 5;
+// Most sessions of most visitors hold one or two items; an array kept per visitor for the
+// whole run costs its capacity for every visitor, a longer session only a few doublings.
+constexpr std::int32_t kFirstCapacity = 1;
 
-void CountText(CFastHashTable<referinfo_t>& table, const char* text, std::uint32_t length) {
+void CountText(CFastHashTable<referinfo_t>& table, const char* text, std::uint32_t length,
+               std::uint32_t hash) {
     referinfo_t key;
     key.text = text;
     key.length = length;
     bool isNew = false;
-    referinfo_t* entry = table.Lookup(key, isNew);
+    referinfo_t* entry = table.Lookup(key, hash, isNew);
     if (isNew) *entry = key;  // the page is already a pool key
     ++entry->hits;
 }
@@ -128,22 +131,47 @@ void CVisitorSessions::Append(visitor_t& visitor, const path_item_t& item) {
 
 void CVisitorSessions::CloseSession(visitor_t& visitor, std::int32_t /*nextTime*/) {
     ++m_tables.counters.sessions;
-    day_info_t day;
-    day.key = visitor.sessionStart / 86400;
-    bool isNew = false;
-    day_info_t* perDay = m_tables.visitorsPerDay.Lookup(day, isNew);
-    if (isNew) *perDay = day;
-    ++perDay->first;
-    if (visitor.count > 0 && visitor.pageViews > 0) CountPages(visitor);
-    if (visitor.first >= 0 && visitor.pageViews > 0) CountTagsAndLinks(visitor);
-}
-
-void CVisitorSessions::CountPages(const visitor_t& visitor) {
+    CountDay(visitor.sessionStart / 86400);
+    // A path holds an item (and so a first index) or is empty.
+    if (visitor.count == 0 || visitor.pageViews == 0) return;
     const path_item_t& first = visitor.path[visitor.first];
     const path_item_t& last = visitor.path[visitor.count - 1];
-    CountText(m_tables.entryPages, first.page, first.pageLength);
-    if (visitor.pageViews == 1) CountText(m_tables.singleAccessPages, first.page, first.pageLength);
-    CountText(m_tables.exitPages, last.page, last.pageLength);
+    closing_t closing{visitor, TextHash(first.page, first.pageLength), 0};
+    closing.lastHash = &last == &first ? closing.firstHash : TextHash(last.page, last.pageLength);
+    // The slots of the session's pages load together rather than one miss after another.
+    m_tables.entryPages.Prefetch(closing.firstHash);
+    if (visitor.pageViews == 1) m_tables.singleAccessPages.Prefetch(closing.firstHash);
+    m_tables.exitPages.Prefetch(closing.lastHash);
+    m_hyperlinks.Prefetch(closing.firstHash);
+    m_hyperlinks.Prefetch(closing.lastHash);
+    const std::uint8_t* flags = CountTags(visitor);
+    ResolveLinks(closing);
+    CountPages(closing);
+    for (const session_link_t& link : m_links)
+        m_hyperlinks.Link(link.from, link.fromType, link.to, link.toType, flags);
+}
+
+void CVisitorSessions::CountDay(std::int32_t dayNumber) {
+    day_info_t* perDay = m_tables.visitorsPerDay.Recall(m_lastDay);
+    if (!perDay || perDay->key != dayNumber) {
+        day_info_t day;
+        day.key = dayNumber;
+        bool isNew = false;
+        perDay = m_tables.visitorsPerDay.Lookup(day, isNew);
+        if (isNew) *perDay = day;
+        m_lastDay = m_tables.visitorsPerDay.Remember(perDay);
+    }
+    ++perDay->first;
+}
+
+void CVisitorSessions::CountPages(const closing_t& closing) {
+    const visitor_t& visitor = closing.visitor;
+    const path_item_t& first = visitor.path[visitor.first];
+    const path_item_t& last = visitor.path[visitor.count - 1];
+    CountText(m_tables.entryPages, first.page, first.pageLength, closing.firstHash);
+    if (visitor.pageViews == 1)
+        CountText(m_tables.singleAccessPages, first.page, first.pageLength, closing.firstHash);
+    CountText(m_tables.exitPages, last.page, last.pageLength, closing.lastHash);
 }
 
 // Pages are folded in a case-insensitive analysis but search labels keep the engine's name as
@@ -152,7 +180,8 @@ bool CVisitorSessions::TriggerMatch(const std::string& pattern, std::string_view
     return m_caseSensitive ? WildcardMatch(pattern, text) : WildcardMatchNoCase(pattern, text);
 }
 
-void CVisitorSessions::CountTagsAndLinks(const visitor_t& visitor) {
+// Sets and counts the flag of each tag trigger the session met; null without triggers.
+const std::uint8_t* CVisitorSessions::CountTags(const visitor_t& visitor) {
     const path_item_t& first = visitor.path[visitor.first];
     for (std::size_t t = 0; t < m_triggers.size(); ++t) {
         const trigger_t& trigger = m_triggers[t];
@@ -168,29 +197,30 @@ void CVisitorSessions::CountTagsAndLinks(const visitor_t& visitor) {
         m_flags[t] = met ? 1 : 0;
         m_tables.counters.tagTriggers[t] += m_flags[t];
     }
-    const std::uint8_t* flags = m_flags.empty() ? nullptr : m_flags.data();
-    CountLinks(visitor, flags);
+    return m_flags.empty() ? nullptr : m_flags.data();
 }
 
-// The links of a session, in the order AddLink would count them: (site entry) to the first
-// page, the last page to (site exit), then each labelled item's label to its page. Each
-// item's page is looked up once per session, and a label that names the page before it
-// shares that page's number; the skipped lookups are touched so the table grows as it would.
-void CVisitorSessions::CountLinks(const visitor_t& visitor, const std::uint8_t* flags) {
-    CHyperlinkTable& links = m_hyperlinks;
+// The links of a session, in the order they are counted: (site entry) to the first page, the
+// last page to (site exit), then each labelled item's label to its page. Their pages are
+// looked up in that order, as counting each link by its texts would; but each item's page
+// only once per session, and a label that names the page before it takes that page's number.
+// The skipped lookups are touched, so the page table grows as it would have.
+void CVisitorSessions::ResolveLinks(const closing_t& closing) {
+    const visitor_t& visitor = closing.visitor;
     m_itemPages.assign(static_cast<std::size_t>(visitor.count), CHyperlinkTable::kNoPage);
+    m_links.clear();
     const std::int32_t firstIndex = visitor.first, lastIndex = visitor.count - 1;
     const path_item_t& first = visitor.path[firstIndex];
     const path_item_t& last = visitor.path[lastIndex];
     if (first.pageLength > 0) {
         const std::uint32_t entry = KnownPage(m_siteEntryPage, kSiteEntry, page_type_t::ENTRY);
-        links.Link(entry, page_type_t::ENTRY, ItemPageNumber(visitor, firstIndex), first.pageType,
-                   flags);
+        const std::uint32_t to = ItemPageNumber(closing, firstIndex);
+        AddSessionLink(entry, page_type_t::ENTRY, to, first.pageType);
     }
     if (last.pageLength > 0) {
-        const std::uint32_t from = ItemPageNumber(visitor, lastIndex);
+        const std::uint32_t from = ItemPageNumber(closing, lastIndex);
         const std::uint32_t exit = KnownPage(m_siteExitPage, kSiteExit, page_type_t::EXIT);
-        links.Link(from, last.pageType, exit, page_type_t::EXIT, flags);
+        AddSessionLink(from, last.pageType, exit, page_type_t::EXIT);
     }
     for (std::int32_t i = NextLabelled(visitor, firstIndex); i < visitor.count;
          i = NextLabelled(visitor, i + 1)) {
@@ -202,25 +232,36 @@ void CVisitorSessions::CountLinks(const visitor_t& visitor, const std::uint8_t* 
         if (before != CHyperlinkTable::kNoPage &&
             logvane::table::SameText(item.label, item.labelLength, visitor.path[i - 1].page,
                                      visitor.path[i - 1].pageLength)) {
-            links.Touch();
+            m_hyperlinks.Touch();
             from = before;
         } else {
-            from = links.Page({item.label, item.labelLength},
-                              TextHash(item.label, item.labelLength), item.labelType);
+            from = m_hyperlinks.Page({item.label, item.labelLength},
+                                     TextHash(item.label, item.labelLength), item.labelType);
         }
-        links.Link(from, item.labelType, ItemPageNumber(visitor, i), item.pageType, flags);
+        const std::uint32_t to = ItemPageNumber(closing, i);
+        AddSessionLink(from, item.labelType, to, item.pageType);
     }
 }
 
+void CVisitorSessions::AddSessionLink(std::uint32_t from, page_type_t fromType, std::uint32_t to,
+                                      page_type_t toType) {
+    m_hyperlinks.PrefetchLink(from, to);
+    m_links.push_back({from, to, fromType, toType});
+}
+
 // The hyperlink page of path item `i`, looked up at its first use in the session.
-std::uint32_t CVisitorSessions::ItemPageNumber(const visitor_t& visitor, std::int32_t i) {
+std::uint32_t CVisitorSessions::ItemPageNumber(const closing_t& closing, std::int32_t i) {
     std::uint32_t& number = m_itemPages[static_cast<std::size_t>(i)];
     if (number != CHyperlinkTable::kNoPage) {
         m_hyperlinks.Touch();
         return number;
     }
+    const visitor_t& visitor = closing.visitor;
     const path_item_t& item = visitor.path[i];
-    number = m_hyperlinks.Page(ItemPage(item), TextHash(item.page, item.pageLength), item.pageType);
+    const std::uint32_t hash = i == visitor.first       ? closing.firstHash
+                               : i == visitor.count - 1 ? closing.lastHash
+                                                        : TextHash(item.page, item.pageLength);
+    number = m_hyperlinks.Page(ItemPage(item), hash, item.pageType);
     return number;
 }
 

@@ -114,13 +114,28 @@ private:
 
     // The visit's visitor; `isNew` when it was made for this hit (key set, session not started).
     visitor_t* FindVisitor(const visit_t& visit, bool& isNew);
+    // The session being closed and the Hash(0) of its first and last pages.
+    struct closing_t {
+        const visitor_t& visitor;
+        std::uint32_t firstHash;
+        std::uint32_t lastHash;
+    };
+    // A link of the session being closed, its pages looked up.
+    struct session_link_t {
+        std::uint32_t from, to;
+        page_type_t fromType, toType;
+    };
+
     void StartSession(visitor_t& visitor, const visit_t& visit);
     void Append(visitor_t& visitor, const path_item_t& item);
-    void CountPages(const visitor_t& visitor);
-    void CountTagsAndLinks(const visitor_t& visitor);
+    void CountDay(std::int32_t dayNumber);
+    void CountPages(const closing_t& closing);
+    const std::uint8_t* CountTags(const visitor_t& visitor);
+    void ResolveLinks(const closing_t& closing);
+    void AddSessionLink(std::uint32_t from, page_type_t fromType, std::uint32_t to,
+                        page_type_t toType);
     void CountUserSession(const visit_t& visit);
-    void CountLinks(const visitor_t& visitor, const std::uint8_t* flags);
-    std::uint32_t ItemPageNumber(const visitor_t& visitor, std::int32_t i);
+    std::uint32_t ItemPageNumber(const closing_t& closing, std::int32_t i);
     // The page of a fixed text, remembered in `number` after its first lookup.
     std::uint32_t KnownPage(std::uint32_t& number, std::string_view text, page_type_t type);
     // The index of the first path item from `from` on that has a label; count when none.
@@ -135,5 +150,8 @@ private:
     CHyperlinkTable m_hyperlinks;
     std::uint32_t m_siteEntryPage = CHyperlinkTable::kNoPage;
     std::uint32_t m_siteExitPage = CHyperlinkTable::kNoPage;
-    std::vector<std::uint32_t> m_itemPages;  // per path item of the session being closed
+    // For the session being closed: each path item's page, the links to count.
+    std::vector<std::uint32_t> m_itemPages;
+    std::vector<session_link_t> m_links;
+    CEntryMemo<day_info_t> m_lastDay;  // the day of the last closed session
 };
