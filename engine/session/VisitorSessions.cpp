@@ -37,7 +37,7 @@ CVisitorSessions::CVisitorSessions(CRunTables& tables, const CTagInformation& ta
                                    bool caseSensitive)
     : m_tables(tables),
       m_caseSensitive(caseSensitive),
-      m_visitors(std::make_unique<CFastHashTable<visitor_t>>(kVisitorSlots)),
+      m_visitors(std::make_unique<CVisitorTable>(kVisitorSlots)),
       m_hyperlinks(kHyperlinkSlots, tags.GetNumTriggers()) {
     for (int i = 0; i < tags.GetNumTriggers(); ++i) {
         const CTagInformation::CTriggerInformation trigger =
@@ -53,6 +53,7 @@ void CVisitorSessions::RecordVisit(const visit_t& visit) {
     if (!m_visitors) return;  // the run's sessions are closed
     bool isNew = false;
     visitor_t* visitor = FindVisitor(visit, isNew);
+    if (!visitor) return;
     if (isNew) {
         StartSession(*visitor, visit);
     } else if (visit.time - visitor->lastHit > kSessionTimeout) {
@@ -71,20 +72,24 @@ visitor_t* CVisitorSessions::FindVisitor(const visit_t& visit, bool& isNew) {
     const std::string_view identity = VisitorKey(visit.cookie, visit.host);
     const bool byHost = identity.data() == visit.host.data();
     if (byHost && visit.memo) {
-        if (visitor_t* known = m_visitors->Recall(visit.memo->visitor)) return known;
+        if (visitor_t* known = m_visitors->Recall(visit.memo->visitor)) {
+            m_visitors->Touch();
+            return known;
+        }
     }
-    visitor_t key;
-    key.key = identity.data();
-    key.length = static_cast<std::uint32_t>(identity.size());
     // A visitor known by its host shares the hosts table's hash and pool copy.
-    const std::uint32_t hash = byHost && visit.pooledHost ? visit.hostHash : key.Hash(0);
-    visitor_t* visitor = m_visitors->Lookup(key, hash, isNew);
-    if (isNew) {
-        *visitor = visitor_t{};
-        visitor->key = byHost && visit.pooledHost ? visit.pooledHost
-                                                  : PoolCopy(identity.data(), identity.size());
-        visitor->length = visitor->key ? key.length : 0;
-        if (!visitor->key) visitor->key = "";  // the pool refused: parsing is ending
+    const bool pooled = byHost && visit.pooledHost;
+    const char* key = pooled ? visit.pooledHost : identity.data();
+    const auto length = static_cast<std::uint32_t>(identity.size());
+    const std::uint32_t hash = pooled ? visit.hostHash : memcrc(key, length, 0);
+    visitor_t* visitor = m_visitors->Lookup(key, length, hash, isNew);
+    if (!visitor) return nullptr;
+    if (isNew && !pooled) {
+        visitor->key = PoolCopy(key, length);
+        if (!visitor->key) {  // the pool refused: parsing is ending
+            visitor->key = "";
+            visitor->length = 0;
+        }
     }
     if (byHost && visit.memo) visit.memo->visitor = m_visitors->Remember(visitor);
     return visitor;
@@ -282,6 +287,6 @@ std::int32_t CVisitorSessions::NextLabelled(const visitor_t& visitor, std::int32
 
 void CVisitorSessions::CloseAllSessions() {
     if (!m_visitors) return;
-    m_visitors->ForEach([this](visitor_t& visitor) { CloseSession(visitor, 0); });
+    m_visitors->ForEachInSlotOrder([this](visitor_t& visitor) { CloseSession(visitor, 0); });
     m_visitors.reset();
 }

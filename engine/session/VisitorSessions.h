@@ -8,45 +8,16 @@
 
 #include "engine/EngineApi.h"
 #include "engine/session/HyperlinkTable.h"
+#include "engine/session/VisitorTable.h"
 #include "engine/table/FastHashTable.h"
 #include "store/hyperlink/PageType.h"
 
 class CRunTables;
 class CTagInformation;
 
-// One page or file hit of a visit, and what led to it: an external referrer, a search text
-// or the internal page it came from. Texts are pool memory.
-struct path_item_t {
-    const char* page = nullptr;
-    std::uint32_t pageLength = 0;
-    page_type_t pageType = page_type_t::NOTHING;
-    const char* label = nullptr;  // null: nothing known led to the page
-    std::uint32_t labelLength = 0;
-    page_type_t labelType = page_type_t::REFERRER;
-};
-
-// A visitor (by cookie or by host) and its open session.
-struct visitor_t {
-    const char* key = nullptr;
-    std::uint32_t length = 0;
-    std::uint64_t pageViews = 0;
-    std::int32_t lastHit = 0;
-    std::int32_t sessionStart = 0;
-    path_item_t* path = nullptr;  // pool memory; a full array is replaced by one twice as large
-    std::int32_t count = 0;
-    std::int32_t capacity = 0;
-    std::int32_t first = -1;  // index of the session's first item, -1 while the path is empty
-
-    void Release() {}
-    std::uint32_t Hash(std::uint32_t seed) const { return memcrc(key, length, seed); }
-    bool Equals(const visitor_t& o) const {
-        return logvane::table::SameText(key, length, o.key, o.length);
-    }
-    int Compare(const visitor_t&) const { return 0; }
-};
-
 // What the caller of RecordVisit may keep per distinct host text so that the hits of a
-// host-identified visitor skip the visitor lookup. Zero-initialised it remembers nothing.
+// host-identified visitor skip the visitor lookup. Zero-initialised it remembers nothing; a
+// memo stays good for the whole run.
 struct visitor_memo_t {
     CEntryMemo<visitor_t> visitor;
 };
@@ -84,9 +55,16 @@ public:
     // Adds one counted hit to its visitor's session, closing the previous session first when
     // the hit comes more than kSessionTimeout seconds after the visitor's last hit.
     void RecordVisit(const visit_t& visit);
-    // Starts loading the visitor slot of a coming RecordVisit (`hostHash`: Hash(0) of the host).
-    void Prefetch(std::string_view cookie, std::uint32_t hostHash) const {
-        if (m_visitors && cookie.size() <= 2) m_visitors->Prefetch(hostHash);
+    // Starts loading what a coming RecordVisit reads: the visitor's record when `memo` (the
+    // host's memo) remembers it, else its index slot (`hostHash`: Hash(0) of the host). A
+    // stale memo only wastes the prefetch.
+    void Prefetch(std::string_view cookie, std::uint32_t hostHash,
+                  const visitor_memo_t* memo = nullptr) const {
+        if (!m_visitors || cookie.size() > 2) return;
+        if (memo && memo->visitor.entry)
+            __builtin_prefetch(memo->visitor.entry);
+        else
+            m_visitors->Prefetch(hostHash);
     }
     // Counts the visitor's open session; `nextTime` is the time of the hit that opens the next
     // one, or 0 at the end of the run.
@@ -96,7 +74,7 @@ public:
 
     CHyperlinkTable& GetHyperlinks() { return m_hyperlinks; }
     // Null after CloseAllSessions.
-    const CFastHashTable<visitor_t>* GetVisitors() const { return m_visitors.get(); }
+    const CVisitorTable* GetVisitors() const { return m_visitors.get(); }
 
     // Visitor identity: a cookie longer than 2 characters, else the host.
     static std::string_view VisitorKey(std::string_view cookie, std::string_view host) {
@@ -146,7 +124,7 @@ private:
     std::vector<trigger_t> m_triggers;
     bool m_caseSensitive;
     std::vector<std::uint8_t> m_flags;  // per trigger, for the session being closed
-    std::unique_ptr<CFastHashTable<visitor_t>> m_visitors;
+    std::unique_ptr<CVisitorTable> m_visitors;
     CHyperlinkTable m_hyperlinks;
     std::uint32_t m_siteEntryPage = CHyperlinkTable::kNoPage;
     std::uint32_t m_siteExitPage = CHyperlinkTable::kNoPage;
