@@ -1,6 +1,7 @@
 #include "store/hyperlink/SaveHyperlinkTreeReport.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <limits>
 #include <string_view>
@@ -89,35 +90,48 @@ private:
     void Escaped(std::string_view text, bool attribute) {
         // The element-by-element path hands texts over as C strings, so a text ends at NUL.
         text = text.substr(0, text.find('\0'));
+        const unsigned char special = attribute ? kAttributeSpecial : kTextSpecial;
         std::size_t plain = 0;
         for (std::size_t i = 0; i < text.size(); ++i) {
             const unsigned char c = static_cast<unsigned char>(text[i]);
-            const char* escape = nullptr;
-            char code[6];
-            if (c == '&') {
-                escape = "&amp;";
-            } else if (c == '<') {
-                escape = "&lt;";
-            } else if (c == '>' && !attribute) {
-                escape = "&gt;";
-            } else if (c == '"' && attribute) {
-                escape = "&quot;";
-            } else if (c < 32 && (attribute || (c != '\t' && c != '\r' && c != '\n'))) {
-                code[0] = '&';
-                code[1] = '#';
-                code[2] = static_cast<char>('0' + c / 10);
-                code[3] = static_cast<char>('0' + c % 10);
-                code[4] = ';';
-                code[5] = 0;
-                escape = code;
-            }
-            if (!escape) continue;
+            if (!(kSpecial[c] & special)) continue;
             m_buffer.append(text.data() + plain, i - plain);
-            m_buffer += escape;
             plain = i + 1;
+            switch (c) {
+                case '&':
+                    m_buffer += "&amp;";
+                    break;
+                case '<':
+                    m_buffer += "&lt;";
+                    break;
+                case '>':
+                    m_buffer += "&gt;";
+                    break;
+                case '"':
+                    m_buffer += "&quot;";
+                    break;
+                default: {
+                    const char code[] = {'&', '#', static_cast<char>('0' + c / 10),
+                                         static_cast<char>('0' + c % 10), ';'};
+                    m_buffer.append(code, sizeof code);
+                }
+            }
         }
         m_buffer.append(text.data() + plain, text.size() - plain);
     }
+
+    static constexpr unsigned char kAttributeSpecial = 1, kTextSpecial = 2;
+    // Per byte: which of attribute values and element text escape it.
+    static constexpr std::array<unsigned char, 256> kSpecial = [] {
+        std::array<unsigned char, 256> table{};
+        for (int c = 1; c < 32; ++c)
+            table[c] = c == '\t' || c == '\r' || c == '\n' ? kAttributeSpecial
+                                                           : kAttributeSpecial | kTextSpecial;
+        table['&'] = table['<'] = kAttributeSpecial | kTextSpecial;
+        table['"'] = kAttributeSpecial;
+        table['>'] = kTextSpecial;
+        return table;
+    }();
 
     CMarkup& m_markup;
     std::size_t m_indent;
