@@ -18,6 +18,8 @@ public:
     ~CResolvingConsumer() override;
 
     void ResolveBatch(std::span<hit_t> batch) override;
+    // Hosts are rewritten by ResolveBatch, after parsing: nothing can be prepared ahead.
+    void PrepareBatch(std::span<hit_t>) override {}
     CHostResolver& GetResolver() { return m_resolver; }
 
 private:

@@ -2,6 +2,7 @@
 
 #include <ctime>
 
+#include "engine/parse/FieldCursor.h"
 #include "engine/table/RunTables.h"
 #include "store/ident/FileTypeIdentification.h"
 #include "store/project/ProjectInformation.h"
@@ -51,6 +52,54 @@ hit_options_t MakeHitOptions(const analysis_context_t& context) {
 CHitProcessingConsumer::CHitProcessingConsumer(analysis_context_t& context, CHitRunState& state)
     : m_processor(*context.tables, state.sessions.get(), MakeHitOptions(context),
                   state.Classifiers(), &context.cookieData) {}
+
+CHitProcessingConsumer::~CHitProcessingConsumer() {
+    for (batch_preparations_t& prepared : m_prepared) {
+        if (!prepared.hits) continue;
+        for (int i = 0; i < kHitBatchSize; ++i) CHitProcessor::ReleasePreparation(prepared.hits[i]);
+    }
+}
+
+void CHitProcessingConsumer::PrepareBatch(std::span<hit_t> batch) {
+    batch_preparations_t* slot = nullptr;
+    for (batch_preparations_t& prepared : m_prepared) {
+        const hit_t* address = prepared.batch.load(std::memory_order_relaxed);
+        if (address == batch.data()) {
+            slot = &prepared;
+            break;
+        }
+        if (!address && !slot) slot = &prepared;
+    }
+    // Batches beyond the ones remembered are prepared when counted.
+    if (!slot || batch.size() > static_cast<std::size_t>(kHitBatchSize)) return;
+    if (!slot->hits) {
+        slot->hits = std::make_unique<prepared_hit_t[]>(kHitBatchSize);
+        slot->batch.store(batch.data(), std::memory_order_release);
+    }
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+        hit_t& hit = batch[i];
+        // Set again, with the same value, when the batch is handed on.
+        hit.hostIsName = IsDottedIPv4(hit.Host()) ? 0 : 1;
+        m_processor.Prepare(hit, slot->hits[i]);
+    }
+}
+
+prepared_hit_t* CHitProcessingConsumer::FindPreparation(const hit_t* hit) {
+    for (batch_preparations_t& prepared : m_prepared) {
+        const hit_t* batch = prepared.batch.load(std::memory_order_acquire);
+        if (!batch) return nullptr;
+        if (hit >= batch && hit < batch + kHitBatchSize) return &prepared.hits[hit - batch];
+    }
+    return nullptr;
+}
+
+void CHitProcessingConsumer::ProcessHit(hit_t* hit) {
+    prepared_hit_t* prep = FindPreparation(hit);
+    if (prep && prep->ready)
+        m_processor.Count(*hit, *prep);
+    else
+        m_processor.ProcessHit(*hit);
+}
 
 namespace {
 

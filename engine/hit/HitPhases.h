@@ -1,6 +1,8 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
+#include <span>
 
 #include "engine/EngineApi.h"
 #include "engine/filter/FilterEvaluation.h"
@@ -45,15 +47,28 @@ public:
 // The engine's one hit-processing state, from LogvaneInitialize to LogvaneKill.
 LOGVANE_ENGINE_API CHitRunState& HitRunState();
 
-// Receives the scanner's hits and runs them through hit processing. Host-name resolution
-// subclasses it and overrides ResolveBatch.
+// Receives the scanner's hits and runs them through hit processing: each batch is prepared on
+// the parsing thread as it is filled, and counted here. Host-name resolution subclasses it,
+// overriding ResolveBatch, and prepares nothing ahead (hosts change after parsing).
 class LOGVANE_ENGINE_API CHitProcessingConsumer : public CHitConsumer {
 public:
     CHitProcessingConsumer(analysis_context_t& context, CHitRunState& state);
-    void ProcessHit(hit_t* hit) override { m_processor.ProcessHit(*hit); }
+    ~CHitProcessingConsumer() override;
+    void PrepareBatch(std::span<hit_t> batch) override;
+    void ProcessHit(hit_t* hit) override;
     CHitProcessor& GetProcessor() { return m_processor; }
 
 private:
+    // The preparations of the hits of one of the scanner's batches, found by its address.
+    struct batch_preparations_t {
+        std::atomic<const hit_t*> batch{nullptr};
+        std::unique_ptr<prepared_hit_t[]> hits;
+    };
+    // The scanner fills a few batches in turn; more are prepared when counted.
+    static constexpr int kPreparedBatches = 8;
+    prepared_hit_t* FindPreparation(const hit_t* hit);
+
+    batch_preparations_t m_prepared[kPreparedBatches];
     CHitProcessor m_processor;
 };
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "engine/filter/FilterEvaluation.h"
 #include "engine/filter/WildcardMatch.h"
@@ -50,46 +51,67 @@ T* Upsert(Table& table, T key, std::uint32_t hash, const char* T::*text, std::ui
     return entry;
 }
 
-// A text with its Hash(0), computed once for the tables it is counted in, and its pool copy
-// once one of them holds it.
-struct hashed_text_t {
-    std::string_view text;
-    std::uint32_t hash = 0;
-    const char* pooled = nullptr;
+// The entry a memo still names in `table`; null without a memo or once the entries moved.
+template <class Table, class T>
+T* Recalled(Table& table, CEntryMemo<T>* memo) {
+    return memo ? table.Recall(*memo) : nullptr;
+}
 
-    hashed_text_t() = default;
-    explicit hashed_text_t(std::string_view t) : text(t), hash(memcrc(t.data(), t.size(), 0)) {}
+template <class Table, class T>
+void Keep(Table& table, CEntryMemo<T>* memo, T* entry) {
+    if (memo && entry) *memo = table.Remember(entry);
+}
 
-    // The text to look up with: the pool copy once known, which the entries sharing it
-    // recognise by its address.
-    const char* Key() const { return pooled ? pooled : text.data(); }
-};
+// A remembered entry shares its pool key with the texts counted after it, as a lookup would.
+inline void TakePooled(const char** pooled, const char* key) {
+    if (pooled && !*pooled) *pooled = key;
+}
 
-referinfo_t* CountText(CFastHashTable<referinfo_t>& table, hashed_text_t& text) {
-    referinfo_t key;
-    key.text = text.Key();
-    key.length = static_cast<std::uint32_t>(text.text.size());
-    referinfo_t* entry =
-        Upsert(table, key, text.hash, &referinfo_t::text, &referinfo_t::length, &text.pooled);
+referinfo_t* CountText(CFastHashTable<referinfo_t>& table, hashed_text_t& text,
+                       CEntryMemo<referinfo_t>* memo = nullptr) {
+    referinfo_t* entry = Recalled(table, memo);
+    if (entry) {
+        TakePooled(&text.pooled, entry->text);
+    } else {
+        referinfo_t key;
+        key.text = text.Key();
+        key.length = static_cast<std::uint32_t>(text.text.size());
+        entry =
+            Upsert(table, key, text.hash, &referinfo_t::text, &referinfo_t::length, &text.pooled);
+        Keep(table, memo, entry);
+    }
     if (entry) ++entry->hits;
     return entry;
 }
 
-referinfo_t* CountText(CFastHashTable<referinfo_t>& table, std::string_view text) {
+referinfo_t* CountText(CFastHashTable<referinfo_t>& table, std::string_view text,
+                       CEntryMemo<referinfo_t>* memo = nullptr) {
+    if (referinfo_t* entry = Recalled(table, memo)) {
+        ++entry->hits;
+        return entry;
+    }
     hashed_text_t hashed(text);
-    return CountText(table, hashed);
+    return CountText(table, hashed, memo);
 }
 
 // Counts the pair (parent, child) in a two-level table.
-void CountPair(CNestedTable& table, hashed_text_t& parent, hashed_text_t& child) {
-    nested_info_t key;
-    key.text = parent.Key();
-    key.length = static_cast<std::uint32_t>(parent.text.size());
-    nested_info_t* entry = Upsert(table, key, parent.hash, &nested_info_t::text,
-                                  &nested_info_t::length, &parent.pooled);
+void CountPair(CNestedTable& table, hashed_text_t& parent, hashed_text_t& child,
+               CEntryMemo<nested_info_t>* parentMemo = nullptr,
+               CEntryMemo<referinfo_t>* childMemo = nullptr) {
+    nested_info_t* entry = Recalled(table, parentMemo);
+    if (entry) {
+        TakePooled(&parent.pooled, entry->text);
+    } else {
+        nested_info_t key;
+        key.text = parent.Key();
+        key.length = static_cast<std::uint32_t>(parent.text.size());
+        entry = Upsert(table, key, parent.hash, &nested_info_t::text, &nested_info_t::length,
+                       &parent.pooled);
+        Keep(table, parentMemo, entry);
+    }
     if (!entry) return;
     ++entry->hits;
-    if (entry->children) CountText(*entry->children, child);
+    if (entry->children) CountText(*entry->children, child, childMemo);
 }
 
 void CountPair(CNestedTable& table, std::string_view parent, std::string_view child) {
@@ -98,12 +120,19 @@ void CountPair(CNestedTable& table, std::string_view parent, std::string_view ch
 }
 
 resource_info_t* CountResource(CFastHashTable<resource_info_t>& table, hashed_text_t& url,
-                               std::uint64_t bytes, bool incomplete) {
-    resource_info_t key;
-    key.url = url.Key();
-    key.length = static_cast<std::uint32_t>(url.text.size());
-    resource_info_t* entry =
-        Upsert(table, key, url.hash, &resource_info_t::url, &resource_info_t::length, &url.pooled);
+                               std::uint64_t bytes, bool incomplete,
+                               CEntryMemo<resource_info_t>* memo) {
+    resource_info_t* entry = Recalled(table, memo);
+    if (entry) {
+        TakePooled(&url.pooled, entry->url);
+    } else {
+        resource_info_t key;
+        key.url = url.Key();
+        key.length = static_cast<std::uint32_t>(url.text.size());
+        entry = Upsert(table, key, url.hash, &resource_info_t::url, &resource_info_t::length,
+                       &url.pooled);
+        Keep(table, memo, entry);
+    }
     if (!entry) return nullptr;
     ++entry->hits;
     entry->bytes += bytes;
@@ -111,19 +140,12 @@ resource_info_t* CountResource(CFastHashTable<resource_info_t>& table, hashed_te
     return entry;
 }
 
-void CountDay(CTimeSeriesTable& table, std::int32_t time, std::uint64_t first,
-              std::uint64_t second) {
-    day_info_t key;
-    key.key = time / 86400;
-    bool isNew = false;
-    day_info_t* entry = table.Lookup(key, isNew);
-    if (isNew) *entry = key;
-    entry->first += first;
-    entry->second += second;
-}
-
 void CountSearchText(CFastHashTable<search_info_t>& table, std::string_view text,
-                     std::string_view engine) {
+                     std::string_view engine, CEntryMemo<search_info_t>* memo = nullptr) {
+    if (search_info_t* entry = Recalled(table, memo)) {
+        ++entry->hits;
+        return;
+    }
     search_info_t key;
     key.text = text.data();
     key.length = static_cast<std::uint32_t>(text.size());
@@ -141,6 +163,7 @@ void CountSearchText(CFastHashTable<search_info_t>& table, std::string_view text
         entry->text = textCopy;
         entry->engine = engineCopy;
     }
+    Keep(table, memo, entry);
     ++entry->hits;
 }
 
@@ -176,17 +199,7 @@ void Lower(char* text, std::int32_t length) {
 // their hashes and pool copies from the first table that counts them to the next.
 struct CHitProcessor::per_hit_t {
     hashed_text_t url;
-    hashed_text_t referrer;  // hashed only when a referrer table needs it
-    bool referrerHashed = false;
-
-    hashed_text_t& Referrer(std::string_view normalized) {
-        if (!referrerHashed) {
-            referrer = hashed_text_t(normalized);
-            referrerHashed = true;
-        }
-        return referrer;
-    }
-
+    hashed_text_t referrer;
     const char* pooledHost = nullptr;
     std::uint32_t hostHash = 0;
     path_item_t item;
@@ -195,17 +208,21 @@ struct CHitProcessor::per_hit_t {
 
 CHitProcessor::CHitProcessor(CRunTables& tables, CVisitorSessions* sessions, hit_options_t options,
                              const hit_classifiers_t& classifiers, int* cookieData)
-    : m_tables(tables),
-      m_sessions(sessions),
-      m_options(std::move(options)),
+    : m_options(std::move(options)),
       m_classifiers(classifiers),
-      m_cookieData(cookieData),
       m_normalizer(m_options.hideQuestionMark, m_options.hidePound, m_options.defaultPage),
       m_siteDomain(m_options.siteDomain, false),
+      // A URL, a referrer and a search phrase of a hit whose facts are not remembered.
+      m_bufferSize(2 * (m_normalizer.GetMaxLength() + 1) + kHitTextSize),
+      m_cookieData(cookieData),
       m_url(m_normalizer.GetMaxLength() + 1),
       m_referrer(m_normalizer.GetMaxLength() + 1),
       m_cameFrom(m_normalizer.GetMaxLength() + 1),
-      m_scratch(kScratchSize) {
+      m_scratch(kScratchSize),
+      m_tables(tables),
+      m_sessions(sessions),
+      m_countScratch(kScratchSize),
+      m_ref(&m_noFacts) {
     if (!m_options.caseSensitive) {
         std::string domain = m_options.siteDomain;
         Lower(domain.data(), static_cast<std::int32_t>(domain.size()));
@@ -215,6 +232,18 @@ CHitProcessor::CHitProcessor(CRunTables& tables, CVisitorSessions* sessions, hit
         m_trackedPatterns.push_back(m_normalizer.Normalized(tracked->name, true));
         m_trackedWildcards.push_back(HasWildcard(m_trackedPatterns.back()));
     }
+}
+
+CHitProcessor::~CHitProcessor() { ReleasePreparation(m_inline); }
+
+void CHitProcessor::ReleasePreparation(prepared_hit_t& prep) {
+    delete[] prep.buffer;
+    prep.buffer = nullptr;
+}
+
+char* CHitProcessor::PreparationBuffer(prepared_hit_t& prep) const {
+    if (!prep.buffer) prep.buffer = new char[m_bufferSize];
+    return prep.buffer;
 }
 
 bool CHitProcessor::Validate(const hit_t& hit) {
@@ -233,7 +262,166 @@ void CHitProcessor::FoldCase(hit_t& hit) {
     Lower(hit.server, hit.serverLen);
 }
 
-void CHitProcessor::Normalize(hit_t& hit) {
+int CHitProcessor::ProcessHit(hit_t& hit) {
+    Prepare(hit, m_inline);
+    return Count(hit, m_inline);
+}
+
+// Finds `text` in a facts cache, or makes a pool record for it (the text copied right after
+// the record) when the cache may still grow. Returns the record found or made and sets isNew;
+// null when the text is not remembered.
+template <class Facts>
+Facts* FindFacts(CFastHashTable<facts_key_t<Facts>>& cache, std::uint32_t limit, const char* text,
+                 std::uint32_t length, std::uint32_t hash, bool& isNew) {
+    facts_key_t<Facts> key;
+    key.text = text;
+    key.length = length;
+    isNew = false;
+    facts_key_t<Facts>* known = cache.Lookup(key, hash, isNew, cache.GetCount() < limit);
+    if (!known) return nullptr;
+    if (!isNew) return known->facts;
+    // A record the pool refuses leaves an empty key whose facts are worked out at every hit.
+    *known = facts_key_t<Facts>{};
+    known->text = "";
+    void* memory = PoolAlloc(sizeof(Facts) + length + 1);
+    if (!memory) {
+        isNew = false;
+        return nullptr;
+    }
+    auto* facts = new (memory) Facts{};
+    char* copy = reinterpret_cast<char*>(facts + 1);
+    std::memcpy(copy, text, length);
+    copy[length] = '\0';
+    known->text = copy;
+    known->length = length;
+    known->facts = facts;
+    return facts;
+}
+
+// The pool copy of a remembered record's text.
+template <class Facts>
+const char* FactsText(const Facts* facts) {
+    return reinterpret_cast<const char*>(facts + 1);
+}
+
+void CHitProcessor::Prepare(hit_t& hit, prepared_hit_t& prep) {
+    prep.ready = true;
+    prep.valid = Validate(hit);
+    prep.filtered = false;
+    if (!prep.valid) return;
+    if (hit.cookiePresent && m_cookieData) *m_cookieData = 1;
+    if (!m_options.caseSensitive) FoldCase(hit);
+    // The remembered path, referrer and host load while the others are hashed.
+    prep.pathHash = memcrc(hit.path, static_cast<std::size_t>(hit.pathLen), 0);
+    m_paths.Prefetch(prep.pathHash);
+    const std::uint32_t referrerHash =
+        memcrc(hit.referrer, static_cast<std::size_t>(hit.referrerLen), 0);
+    m_referrers.Prefetch(referrerHash);
+    prep.hostHash = memcrc(hit.host, static_cast<std::size_t>(hit.hostLen), 0);
+    m_hosts.Prefetch(prep.hostHash);
+    PrepareReferrer(hit, prep, referrerHash);
+    PreparePath(hit, prep);
+    const bool success = hit.status >= 200 && hit.status <= 399;
+    prep.pageType = success ? static_cast<int>(prep.path->type) : kUnsuccessfulPageType;
+    if (m_classifiers.filters && !m_classifiers.filters->IsEmpty() &&
+        m_classifiers.filters->IsFilteredOut(hit, {prep.path->url, prep.path->urlLength})) {
+        prep.filtered = true;
+        return;
+    }
+    PrepareHost(hit, prep);
+    prep.agentKnown = hit.agentPresent != 0;
+    if (prep.agentKnown) PrepareAgent(hit, prep);
+    CountReferrerSide(hit, prep);
+}
+
+// The tables of a hit's query and referrer are counted while preparing: no other step reads
+// or changes them during the run, so they may run ahead of the hit's other counts.
+void CHitProcessor::CountReferrerSide(hit_t& hit, prepared_hit_t& prep) {
+    path_facts_t& path = *prep.path;
+    referrer_facts_t& ref = *prep.referrer;
+    hashed_text_t url;
+    url.text = std::string_view(path.url, path.urlLength);
+    url.hash = path.urlHash;
+    if (path.remembered) url.pooled = path.url;
+    hashed_text_t referrer;
+    referrer.text = std::string_view(ref.text, ref.length);
+    referrer.hash = ref.hash;
+    if (ref.remembered) referrer.pooled = ref.text;
+    prep.referrerLabel = nullptr;
+    prep.referrerLabelLength = 0;
+
+    CountQueryStrings(m_tables.queryStrings, path, hit.Path(), true);
+    if (prep.pageType != kUnsuccessfulPageType) CountTrackedFiles(hit, prep, referrer);
+    if (hit.referrerPresent && hit.status == 404)
+        CountPair(m_tables.notFoundReferrers, url, referrer);
+    if (!ref.external) return;
+    if (ref.origin != ORIGIN_UNCOUNTED)
+        ++m_tables.counters.referrerOrigins[static_cast<std::size_t>(ref.origin)];
+    referrer_facts_t* memos = ref.remembered ? &ref : nullptr;
+    if (ref.none) {
+        CountText(m_tables.referringPages, kNoReferrer, &m_noReferrerPage);
+    } else if (referinfo_t* page = CountText(m_tables.referringPages, referrer,
+                                             memos ? &memos->referringPage : nullptr)) {
+        prep.referrerLabel = page->text;
+        prep.referrerLabelLength = page->length;
+    }
+    CountPair(m_tables.pageReferrers, url, referrer,
+              path.remembered ? &path.memo.pageReferrers : nullptr);
+    if (!ref.domain) {
+        CountText(m_tables.referringDomains, kNoReferrer, &m_noReferrerDomain);
+    } else {
+        hashed_text_t domain;
+        domain.text = std::string_view(ref.domain, ref.domainLength);
+        domain.hash = ref.domainHash;
+        if (memos) domain.pooled = ref.domain;
+        CountText(m_tables.referringDomains, domain, memos ? &memos->referringDomain : nullptr);
+    }
+    CountSearch(ref);
+}
+
+void CHitProcessor::PrepareReferrer(hit_t& hit, prepared_hit_t& prep, std::uint32_t rawHash) {
+    bool isNew = false;
+    const std::uint32_t rawLength = static_cast<std::uint32_t>(hit.referrerLen);
+    referrer_facts_t* known =
+        FindFacts(m_referrers, kMaxRememberedReferrers, hit.referrer, rawLength, rawHash, isNew);
+    if (known && !isNew) {
+        prep.referrer = known;
+        if (known->decodedDiffers) {
+            std::memcpy(hit.referrer, known->decoded, known->decodedLength + 1);
+            hit.referrerLen = static_cast<std::int32_t>(known->decodedLength);
+        }
+        return;
+    }
+    referrer_facts_t worked;
+    WorkOutReferrer(hit, worked);
+    if (known) {
+        *known = worked;
+        known->remembered = true;
+        if (PoolReferrerTexts(*known)) {
+            prep.referrer = known;
+            return;
+        }
+        // The pool refused a text: the record stays, unused, and the hit goes on without it.
+        *known = referrer_facts_t{};
+    }
+    // Not remembered: the texts move to the preparation's buffer.
+    referrer_facts_t& facts = prep.referrerScratch;
+    facts = worked;
+    char* buffer = PreparationBuffer(prep) + m_normalizer.GetMaxLength() + 1;
+    std::memcpy(buffer, worked.text, worked.length + 1);
+    facts.text = buffer;
+    if (worked.domain) facts.domain = buffer + (worked.domain - worked.text);
+    if (worked.search) {
+        char* phrase = buffer + m_normalizer.GetMaxLength() + 1;
+        const std::size_t length = std::min<std::size_t>(worked.phraseLength, kHitTextMax);
+        std::memcpy(phrase, worked.phrase, length);
+        facts.phrase = phrase;
+        facts.phraseLength = static_cast<std::uint32_t>(length);
+    }
+    prep.referrer = &facts;
+}
+
+void CHitProcessor::WorkOutReferrer(hit_t& hit, referrer_facts_t& facts) {
     // Search phrases are decoded once, from the referrer as logged: decoding the whole
     // referrer first would turn an encoded "+" in a phrase into a blank.
     std::memcpy(m_rawReferrer, hit.referrer, static_cast<std::size_t>(hit.referrerLen) + 1);
@@ -243,66 +431,163 @@ void CHitProcessor::Normalize(hit_t& hit) {
         int decoded = 0;
         UrlDecode(hit.referrer, &decoded, hit.referrer, hit.referrerLen);
         hit.referrerLen = decoded;
+        facts.decodedDiffers = true;
+    }
+    facts.decoded = hit.referrer;
+    facts.decodedLength = static_cast<std::uint32_t>(hit.referrerLen);
+    facts.origin = ClassifyReferrerOrigin(hit.Referrer());
+
+    const std::size_t length = m_normalizer.Normalize(hit.Referrer(), false, m_referrer.data());
+    const std::string_view referrer(m_referrer.data(), length);
+    facts.text = m_referrer.data();
+    facts.length = static_cast<std::uint32_t>(length);
+    facts.hash = memcrc(facts.text, length, 0);
+    facts.none = referrer.empty() || referrer == "-";
+    const std::int64_t site = m_siteDomain.Find(referrer);
+    facts.external = site < 0;
+    const std::string_view domain = ReferringDomain(referrer);
+    if (!domain.empty()) {
+        facts.domain = domain.data();
+        facts.domainLength = static_cast<std::uint32_t>(domain.size());
+        facts.domainHash = memcrc(domain.data(), domain.size(), 0);
     }
 
-    NormalizePath(hit);
-    const bool success = hit.status >= 200 && hit.status <= 399;
-    m_pageType = success ? static_cast<int>(m_path.type) : kUnsuccessfulPageType;
-    m_referrerLength = m_normalizer.Normalize(hit.Referrer(), false, m_referrer.data());
+    search_match_t match;
+    if (m_classifiers.searchEngines &&
+        m_classifiers.searchEngines->Match(m_rawReferrer, m_rawReferrerLength, match) &&
+        !match.phrase.empty()) {
+        facts.search = true;
+        facts.engine = match.engine.data();
+        facts.engineLength = static_cast<std::uint32_t>(match.engine.size());
+        facts.phrase = match.phrase.data();
+        facts.phraseLength = static_cast<std::uint32_t>(match.phrase.size());
+        // engine search for "phrase", cut to the scratch buffer
+        char* label = m_scratch.data();
+        std::size_t n = 0;
+        const auto put = [&](std::string_view part) {
+            const std::size_t take = std::min(part.size(), kScratchSize - n);
+            std::memcpy(label + n, part.data(), take);
+            n += take;
+        };
+        put(match.engine);
+        put(" search for \"");
+        put(match.phrase);
+        put("\"");
+        if (const char* pooled = Intern({label, n})) {
+            facts.searchLabel = pooled;
+            facts.searchLabelLength = static_cast<std::uint32_t>(n);
+        }
+    }
+
+    if (site < 0) return;
+    std::string_view path =
+        referrer.substr(static_cast<std::size_t>(site) + m_options.siteDomain.size());
+    // A referrer that is the bare site address came from its home page.
+    if (path.empty()) path = "/";
+    const std::size_t cameFromLength = m_normalizer.Normalize(path, true, m_cameFrom.data());
+    const std::string_view cameFrom(m_cameFrom.data(), cameFromLength);
+    const page_type_t type = m_classifiers.fileTypes
+                                 ? m_classifiers.fileTypes->DeterminePageType(cameFrom)
+                                 : page_type_t::PAGE;
+    if (type != page_type_t::PAGE && type != page_type_t::FILE) return;
+    if (const char* pooled = Intern(cameFrom)) {
+        facts.cameFrom = pooled;
+        facts.cameFromLength = static_cast<std::uint32_t>(cameFromLength);
+        facts.cameFromType = type;
+    }
 }
 
-void CHitProcessor::NormalizePath(const hit_t& hit) {
-    path_facts_t key;
-    key.path = hit.path;
-    key.length = static_cast<std::uint32_t>(hit.pathLen);
+bool CHitProcessor::PoolReferrerTexts(referrer_facts_t& facts) {
+    facts.decoded = facts.decodedDiffers ? PoolCopy(facts.decoded, facts.decodedLength) : nullptr;
+    if (facts.decodedDiffers && !facts.decoded) return false;
+    facts.text = PoolCopy(facts.text, facts.length);
+    if (!facts.text) return false;
+    if (facts.domain) {
+        facts.domain = PoolCopy(facts.domain, facts.domainLength);
+        if (!facts.domain) return false;
+    }
+    if (!facts.search) return true;
+    facts.engine = PoolCopy(facts.engine, facts.engineLength);
+    facts.phrase = PoolCopy(facts.phrase, facts.phraseLength);
+    if (!facts.engine || !facts.phrase) return false;
+    const std::string_view phrase(facts.phrase, facts.phraseLength);
+    std::uint32_t count = 0;
+    ForEachKeyword(phrase, [&count](std::string_view) { ++count; });
+    if (count == 0) return true;
+    auto* keywords = static_cast<keyword_memo_t*>(PoolAlloc(sizeof(keyword_memo_t) * count));
+    if (!keywords) return false;
+    std::uint32_t made = 0;
+    // The keywords are views of the pooled phrase: none of them is a table key until counted.
+    ForEachKeyword(phrase, [&](std::string_view word) {
+        new (&keywords[made++])
+            keyword_memo_t{word.data(), static_cast<std::uint32_t>(word.size()), {}};
+    });
+    facts.keywords = keywords;
+    facts.keywordCount = count;
+    return true;
+}
+
+void CHitProcessor::PreparePath(const hit_t& hit, prepared_hit_t& prep) {
     bool isNew = false;
-    const bool remember = m_paths.GetCount() < kMaxRememberedPaths;
-    path_facts_t* known = m_paths.Lookup(key, m_pathHash, isNew, remember);
+    const std::uint32_t length = static_cast<std::uint32_t>(hit.pathLen);
+    path_facts_t* known =
+        FindFacts(m_paths, kMaxRememberedPaths, hit.path, length, prep.pathHash, isNew);
     if (known && !isNew) {
-        m_path = *known;
-        m_pooledPath = known->path;
-        m_urlView = std::string_view(m_path.url, m_path.urlLength);
+        prep.path = known;
+        prep.pooledPath = known->path;
         return;
     }
-    const std::size_t length = m_normalizer.Normalize(hit.Path(), true, m_url.data());
-    m_urlView = std::string_view(m_url.data(), length);
-    m_path = key;
-    m_pooledPath = nullptr;
-    m_path.url = m_url.data();
-    m_path.urlLength = static_cast<std::uint32_t>(length);
-    m_path.urlHash = memcrc(m_path.url, length, 0);
-    m_path.type = m_classifiers.fileTypes ? m_classifiers.fileTypes->DeterminePageType(m_urlView)
+    const std::size_t urlLength = m_normalizer.Normalize(hit.Path(), true, m_url.data());
+    const std::string_view url(m_url.data(), urlLength);
+    path_facts_t worked;
+    worked.url = m_url.data();
+    worked.urlLength = static_cast<std::uint32_t>(urlLength);
+    worked.urlHash = memcrc(worked.url, urlLength, 0);
+    worked.type = m_classifiers.fileTypes ? m_classifiers.fileTypes->DeterminePageType(url)
                                           : page_type_t::PAGE;
-    const std::size_t slash = m_urlView.rfind('/');
+    const std::size_t slash = url.rfind('/');
     if (slash != std::string_view::npos) {
-        m_path.directory = m_path.url;
-        m_path.directoryLength = static_cast<std::uint32_t>(slash + 1);
-        m_path.directoryHash = memcrc(m_path.directory, slash + 1, 0);
+        worked.directoryLength = static_cast<std::uint32_t>(slash + 1);
+        worked.directoryHash = memcrc(worked.url, slash + 1, 0);
     }
-    if (!known) return;
-    // Remembered with pool copies, which the counting tables then share; an entry the pool
-    // refuses keeps an empty key that no path matches.
-    *known = path_facts_t{};
-    known->path = "";
-    const char* path = PoolCopy(hit.path, key.length);
-    const bool same = m_urlView == hit.Path();
-    const char* url = !path ? nullptr : same ? path : PoolCopy(m_path.url, length);
-    const char* directory =
-        !url || !m_path.directory ? nullptr : PoolCopy(m_path.url, m_path.directoryLength);
-    if (!url || (m_path.directory && !directory)) return;
-    m_path.path = path;
-    m_path.url = url;
-    m_path.directory = directory;
-    RememberQueryPairs(m_path);
-    m_pooledPath = path;
-    m_urlView = std::string_view(url, length);
-    *known = m_path;
+    prep.pooledPath = nullptr;
+    if (known) {
+        // Remembered with pool copies, which the counting tables then share.
+        const char* path = FactsText(known);
+        const bool same = url == hit.Path();
+        const char* urlCopy = same ? path : PoolCopy(worked.url, urlLength);
+        const char* directory = !urlCopy || slash == std::string_view::npos
+                                    ? nullptr
+                                    : PoolCopy(worked.url, worked.directoryLength);
+        if (urlCopy && (slash == std::string_view::npos || directory)) {
+            *known = worked;
+            known->remembered = true;
+            known->path = path;
+            known->url = urlCopy;
+            known->directory = directory;
+            RememberQueryPairs(*known);
+            prep.path = known;
+            prep.pooledPath = path;
+            return;
+        }
+        // The pool refused: the record stays with an empty URL, unused.
+        *known = path_facts_t{};
+        known->url = "";
+    }
+    // Not remembered: the URL moves to the preparation's buffer.
+    path_facts_t& facts = prep.pathScratch;
+    facts = worked;
+    char* buffer = PreparationBuffer(prep);
+    std::memcpy(buffer, worked.url, urlLength + 1);
+    facts.url = buffer;
+    if (slash != std::string_view::npos) facts.directory = buffer;
+    prep.path = &facts;
 }
 
 // Splits the query of a path that is being remembered into pool copies of its pairs; a path
 // whose copies the pool refuses keeps no pairs and is split at every hit.
 void CHitProcessor::RememberQueryPairs(path_facts_t& facts) {
-    const url_query_t query = SplitQuery(std::string_view(facts.path, facts.length));
+    const url_query_t query = SplitQuery(std::string_view(facts.path, std::strlen(facts.path)));
     if (!query.hasQuery) return;
     std::uint32_t count = 0;
     ForEachQueryPair(query.query, [&count](std::string_view, std::string_view) {
@@ -322,12 +607,14 @@ void CHitProcessor::RememberQueryPairs(path_facts_t& facts) {
         const char* parentCopy = PoolCopy(key, parentLength);
         const char* childCopy = PoolCopy(child.data(), child.size());
         if (!parentCopy || !childCopy) return true;
-        pairs[made++] = {parentCopy,
-                         childCopy,
-                         static_cast<std::uint32_t>(parentLength),
-                         memcrc(parentCopy, parentLength, 0),
-                         static_cast<std::uint32_t>(child.size()),
-                         memcrc(childCopy, child.size(), 0)};
+        new (&pairs[made++]) query_pair_t{parentCopy,
+                                          childCopy,
+                                          static_cast<std::uint32_t>(parentLength),
+                                          memcrc(parentCopy, parentLength, 0),
+                                          static_cast<std::uint32_t>(child.size()),
+                                          memcrc(childCopy, child.size(), 0),
+                                          {},
+                                          {}};
         return false;
     });
     if (made < count) return;
@@ -335,215 +622,15 @@ void CHitProcessor::RememberQueryPairs(path_facts_t& facts) {
     facts.pairCount = count;
 }
 
-int CHitProcessor::ProcessHit(hit_t& hit) {
-    if (!Validate(hit)) return 0;
-    if (hit.cookiePresent && m_cookieData) *m_cookieData = 1;
-    if (!m_options.caseSensitive) FoldCase(hit);
-    // The remembered path and the host's slots load while the referrer is decoded.
-    m_pathHash = memcrc(hit.path, static_cast<std::size_t>(hit.pathLen), 0);
-    m_paths.Prefetch(m_pathHash);
-    const std::uint32_t hostHash = memcrc(hit.host, static_cast<std::size_t>(hit.hostLen), 0);
-    m_tables.hosts.Prefetch(hostHash);
-    if (m_sessions) m_sessions->Prefetch(hit.cookiePresent ? hit.Cookie() : "", hostHash);
-    Normalize(hit);
-    const bool external = m_siteDomain.Find(m_referrer.data(), m_referrerLength) < 0;
-    if (m_classifiers.filters && !m_classifiers.filters->IsEmpty() &&
-        m_classifiers.filters->IsFilteredOut(hit, GetUrl()))
-        return 1;
-
-    const std::uint64_t bytes = hit.bytes > 0 ? static_cast<std::uint64_t>(hit.bytes) : 0;
-    ++m_tables.counters.totalHits;
-    per_hit_t state;
-    state.url.text = GetUrl();
-    state.url.hash = m_path.urlHash;
-    if (m_urlView.data() != m_url.data()) state.url.pooled = m_path.url;
-    state.hostHash = hostHash;
-    Prefetch(external, state);
-    CountQueryStrings(m_tables.queryStrings, hit.Path());
-    CountTime(hit, bytes);
-    CountStatus(hit, state);
-    const bool success = m_pageType != kUnsuccessfulPageType;
-    if (success) {
-        CountResources(hit, bytes, state);
-        CountTrackedFiles(hit, bytes, external, state);
-    }
-    if (hit.agentPresent) IdentifyAgent(hit);
-    const bool navigation = state.hasItem && m_referrerLength >= 2;
-    if (hit.referrerPresent && hit.status == 404)
-        CountPair(m_tables.notFoundReferrers, state.url, state.Referrer(GetReferrer()));
-    if (external)
-        CountExternalReferrer(hit, navigation, state);
-    else if (navigation)
-        SetCameFrom(state);
-    CountHostAndUser(hit, bytes, state);
-    CountCountry(hit, state);
-
-    if (m_sessions) {
-        visit_t visit;
-        visit.cookie = hit.cookiePresent ? hit.Cookie() : std::string_view();
-        visit.host = hit.Host();
-        visit.pooledHost = state.pooledHost;
-        visit.hostHash = state.hostHash;
-        visit.time = hit.time;
-        visit.status = hit.status;
-        visit.isPage = m_pageType == static_cast<int>(page_type_t::PAGE);
-        visit.user = hit.User();
-        visit.item = state.hasItem ? &state.item : nullptr;
-        m_sessions->RecordVisit(visit);
-    }
-    return 1;
+void CHitProcessor::PrepareHost(const hit_t& hit, prepared_hit_t& prep) {
+    bool isNew = false;
+    host_facts_t* known = FindFacts(m_hosts, kMaxRememberedHosts, hit.host,
+                                    static_cast<std::uint32_t>(hit.hostLen), prep.hostHash, isNew);
+    prep.host = known;
+    prep.pooledHost = known ? FactsText(known) : nullptr;
 }
 
-void CHitProcessor::Prefetch(bool external, per_hit_t& state) {
-    if (m_pageType == kUnsuccessfulPageType) return;
-    m_tables.resources.Prefetch(state.url.hash);
-    switch (static_cast<page_type_t>(m_pageType)) {
-        case page_type_t::PAGE:
-            m_tables.pages.Prefetch(state.url.hash);
-            break;
-        case page_type_t::FILE:
-            m_tables.files.Prefetch(state.url.hash);
-            break;
-        case page_type_t::IMAGE:
-            m_tables.images.Prefetch(state.url.hash);
-            break;
-        default:
-            m_tables.miscWeb.Prefetch(state.url.hash);
-            break;
-    }
-    if (!external) return;
-    m_tables.pageReferrers.Prefetch(state.url.hash);
-    m_tables.referringPages.Prefetch(state.Referrer(GetReferrer()).hash);
-}
-
-void CHitProcessor::CountQueryStrings(CNestedTable& table, std::string_view path) {
-    if (m_path.pairs) {
-        for (std::uint32_t i = 0; i < m_path.pairCount; ++i) {
-            const query_pair_t& pair = m_path.pairs[i];
-            hashed_text_t parent, child;
-            parent.text = std::string_view(pair.parent, pair.parentLength);
-            parent.hash = pair.parentHash;
-            parent.pooled = pair.parent;
-            child.text = std::string_view(pair.child, pair.childLength);
-            child.hash = pair.childHash;
-            child.pooled = pair.child;
-            CountPair(table, parent, child);
-        }
-        return;
-    }
-    const url_query_t query = SplitQuery(path);
-    if (!query.hasQuery) return;
-    char* key = m_scratch.data();
-    std::memcpy(key, query.beforeQuery.data(), query.beforeQuery.size());
-    ForEachQueryPair(query.query, [&](std::string_view name, std::string_view value) {
-        std::memcpy(key + query.beforeQuery.size(), name.data(), name.size());
-        CountPair(table, std::string_view(key, query.beforeQuery.size() + name.size()),
-                  value.empty() ? kEmptyValue : value);
-        return false;
-    });
-}
-
-void CHitProcessor::CountTime(const hit_t& hit, std::uint64_t bytes) {
-    run_counters_t& c = m_tables.counters;
-    CountDay(m_tables.hitsPerDay, hit.time, 1, bytes);
-    c.totalBytes += bytes;
-    if (hit.hour >= 0 && hit.hour < 24) ++c.hitsPerHour[static_cast<std::size_t>(hit.hour)];
-    if (hit.dayOfWeek >= 0 && hit.dayOfWeek < 7)
-        ++c.hitsPerWeekday[static_cast<std::size_t>(hit.dayOfWeek)];
-    if (hit.time > 0 && hit.time < c.earliestHit) c.earliestHit = hit.time;
-    if (hit.time > c.latestHit) c.latestHit = hit.time;
-}
-
-void CHitProcessor::CountStatus(const hit_t& hit, per_hit_t& state) {
-    run_counters_t& c = m_tables.counters;
-    if (hit.status == 304) ++c.cachedHits;
-    if (hit.status == 206) ++c.incompleteHits;
-    if (hit.status == 200 || hit.status == 304) return;
-    error_info_t key;
-    key.url = hit.path;
-    key.length = static_cast<std::uint32_t>(hit.pathLen);
-    key.status = static_cast<std::uint32_t>(hit.status);
-    const std::uint32_t hash = m_pathHash + key.status;
-    if (hit.status == 404) ++c.notFoundHits;
-    auto& table = hit.status == 404 ? m_tables.notFoundErrors : m_tables.otherErrors;
-    const char* pooled = m_pooledPath;
-    if (m_pooledPath) key.url = m_pooledPath;
-    if (error_info_t* entry =
-            Upsert(table, key, hash, &error_info_t::url, &error_info_t::length, &pooled)) {
-        entry->status = key.status;
-        ++entry->hits;
-    }
-    // The raw path is the URL unless normalisation changed it.
-    if (!state.url.pooled && hit.Path() == state.url.text) state.url.pooled = pooled;
-}
-
-void CHitProcessor::CountResources(const hit_t& hit, std::uint64_t bytes, per_hit_t& state) {
-    run_counters_t& c = m_tables.counters;
-    const bool incomplete = hit.status == 206;
-    hashed_text_t& url = state.url;
-    CountResource(m_tables.resources, url, bytes, incomplete);
-    if (m_path.directory) {
-        hashed_text_t directory;
-        directory.text = std::string_view(m_path.directory, m_path.directoryLength);
-        directory.hash = m_path.directoryHash;
-        if (m_urlView.data() != m_url.data()) directory.pooled = m_path.directory;
-        CountResource(m_tables.directories, directory, bytes, false);
-    }
-    resource_info_t* entry = nullptr;
-    switch (static_cast<page_type_t>(m_pageType)) {
-        case page_type_t::PAGE:
-            entry = CountResource(m_tables.pages, url, bytes, incomplete);
-            CountDay(m_tables.pageViewsPerDay, hit.time, 1, bytes);
-            ++c.pageHits;
-            c.pageBytes += bytes;
-            break;
-        case page_type_t::FILE:
-            entry = CountResource(m_tables.files, url, bytes, incomplete);
-            ++c.fileHits;
-            c.fileBytes += bytes;
-            break;
-        case page_type_t::IMAGE:
-            CountResource(m_tables.images, url, bytes, incomplete);
-            ++c.imageHits;
-            c.imageBytes += bytes;
-            ++c.imageAndMiscWebHits;
-            break;
-        case page_type_t::MISCWEB:
-            CountResource(m_tables.miscWeb, url, bytes, incomplete);
-            ++c.miscWebHits;
-            c.miscWebBytes += bytes;
-            ++c.imageAndMiscWebHits;
-            break;
-        default:
-            break;
-    }
-    if (entry) {
-        state.item.page = entry->url;
-        state.item.pageLength = entry->length;
-        state.item.pageType = static_cast<page_type_t>(m_pageType);
-        state.hasItem = true;
-    }
-}
-
-void CHitProcessor::CountTrackedFiles(const hit_t& hit, std::uint64_t bytes, bool external,
-                                      per_hit_t& state) {
-    const std::string_view url = GetUrl();
-    for (std::size_t i = 0; i < m_trackedPatterns.size(); ++i) {
-        if (!UrlPatternMatch(m_trackedPatterns[i], m_trackedWildcards[i], url)) continue;
-        tracked_file_t& tracked = *m_tables.trackedFiles[i];
-        CountDay(tracked.hitsPerDay, hit.time, 1, bytes);
-        CountQueryStrings(tracked.queryStrings, hit.Path());
-        if (external) {
-            const std::string_view referrer = GetReferrer();
-            if (referrer.empty() || referrer == "-")
-                CountText(tracked.referrers, kNoReferrer);
-            else
-                CountText(tracked.referrers, state.Referrer(GetReferrer()));
-        }
-    }
-}
-
-void CHitProcessor::IdentifyAgent(const hit_t& hit) {
+void CHitProcessor::PrepareAgent(const hit_t& hit, prepared_hit_t& prep) {
     agent_match_t key;
     key.text = hit.agent;
     key.length = static_cast<std::uint32_t>(hit.agentLen);
@@ -569,145 +656,336 @@ void CHitProcessor::IdentifyAgent(const hit_t& hit) {
     } else {
         key = *known;
     }
-    if (m_classifiers.spiders) m_classifiers.spiders->CountMatch(key.spider);
-    if (key.spider >= 0) return;
-    if (m_classifiers.browsers) m_classifiers.browsers->CountMatch(key.browser);
-    if (m_classifiers.oses) m_classifiers.oses->CountMatch(key.os);
+    prep.spider = key.spider;
+    prep.browser = key.browser;
+    prep.os = key.os;
 }
 
-void CHitProcessor::CountExternalReferrer(const hit_t& hit, bool navigation, per_hit_t& state) {
-    run_counters_t& c = m_tables.counters;
-    const referrer_origin_t origin = ClassifyReferrerOrigin(hit.Referrer());
-    if (origin != ORIGIN_UNCOUNTED) ++c.referrerOrigins[static_cast<std::size_t>(origin)];
+int CHitProcessor::Count(hit_t& hit, prepared_hit_t& prep) {
+    prep.ready = false;
+    if (!prep.valid) return 0;
+    if (prep.filtered) return 1;
+    m_path = prep.path;
+    m_ref = prep.referrer;
+    m_host = prep.host;
+    m_pageType = prep.pageType;
+    m_urlView = std::string_view(m_path->url, m_path->urlLength);
 
-    hashed_text_t& referrer = state.Referrer(GetReferrer());
-    const bool none = referrer.text.empty() || referrer.text == "-";
-    if (none) {
-        CountText(m_tables.referringPages, kNoReferrer);
-    } else if (referinfo_t* page = CountText(m_tables.referringPages, referrer)) {
-        state.item.label = page->text;
-        state.item.labelLength = page->length;
-        state.item.labelType = page_type_t::REFERRER;
+    const std::uint64_t bytes = hit.bytes > 0 ? static_cast<std::uint64_t>(hit.bytes) : 0;
+    ++m_tables.counters.totalHits;
+    per_hit_t state;
+    state.url.text = m_urlView;
+    state.url.hash = m_path->urlHash;
+    if (m_path->remembered) state.url.pooled = m_path->url;
+    state.referrer.text = GetReferrer();
+    state.referrer.hash = m_ref->hash;
+    if (m_ref->remembered) state.referrer.pooled = m_ref->text;
+    state.hostHash = prep.hostHash;
+    state.pooledHost = prep.pooledHost;
+    if (m_sessions) m_sessions->Prefetch(hit.cookiePresent ? hit.Cookie() : "", prep.hostHash);
+    PrefetchEntries();
+    CountTime(hit, bytes);
+    CountStatus(hit, prep, state);
+    const bool success = m_pageType != kUnsuccessfulPageType;
+    if (success) CountResources(hit, bytes, state);
+    if (prep.agentKnown) CountAgent(prep);
+    SetLabel(prep, state);
+    CountHostAndUser(hit, bytes, state);
+    CountCountry(hit);
+
+    if (m_sessions) {
+        visit_t visit;
+        visit.cookie = hit.cookiePresent ? hit.Cookie() : std::string_view();
+        visit.host = hit.Host();
+        visit.pooledHost = state.pooledHost;
+        visit.hostHash = state.hostHash;
+        visit.time = hit.time;
+        visit.status = hit.status;
+        visit.isPage = m_pageType == static_cast<int>(page_type_t::PAGE);
+        visit.user = hit.User();
+        visit.item = state.hasItem ? &state.item : nullptr;
+        m_sessions->RecordVisit(visit);
     }
-    CountPair(m_tables.pageReferrers, state.url, referrer);
-    const std::string_view domain = ReferringDomain(referrer.text);
-    CountText(m_tables.referringDomains, domain.empty() ? kNoReferrer : domain);
-    CountSearch(navigation, state);
+    return 1;
 }
 
-void CHitProcessor::CountSearch(bool navigation, per_hit_t& state) {
-    if (!m_classifiers.searchEngines) return;
-    search_match_t match;
-    if (!m_classifiers.searchEngines->Match(m_rawReferrer, m_rawReferrerLength, match) ||
-        match.phrase.empty())
+// The entries a repeated hit is about to count in start loading together.
+void CHitProcessor::PrefetchEntries() const {
+    if (m_host) __builtin_prefetch(m_host->entry.entry);
+    if (m_pageType != kUnsuccessfulPageType && m_path->remembered) {
+        __builtin_prefetch(m_path->memo.resource.entry);
+        __builtin_prefetch(m_path->memo.typed.entry);
+    }
+}
+
+void CHitProcessor::CountQueryStrings(CNestedTable& table, path_facts_t& facts,
+                                      std::string_view path, bool memos) {
+    if (facts.pairs) {
+        for (std::uint32_t i = 0; i < facts.pairCount; ++i) {
+            query_pair_t& pair = facts.pairs[i];
+            hashed_text_t parent, child;
+            parent.text = std::string_view(pair.parent, pair.parentLength);
+            parent.hash = pair.parentHash;
+            parent.pooled = pair.parent;
+            child.text = std::string_view(pair.child, pair.childLength);
+            child.hash = pair.childHash;
+            child.pooled = pair.child;
+            CountPair(table, parent, child, memos ? &pair.parentEntry : nullptr,
+                      memos ? &pair.childEntry : nullptr);
+        }
         return;
-    if (navigation) {
-        // engine search for "phrase", cut to the scratch buffer
-        char* label = m_scratch.data();
-        std::size_t n = 0;
-        const auto put = [&](std::string_view part) {
-            const std::size_t take = std::min(part.size(), kScratchSize - n);
-            std::memcpy(label + n, part.data(), take);
-            n += take;
-        };
-        put(match.engine);
-        put(" search for \"");
-        put(match.phrase);
-        put("\"");
-        if (const char* pooled = Intern({label, n})) {
-            state.item.label = pooled;
-            state.item.labelLength = static_cast<std::uint32_t>(n);
-            state.item.labelType = page_type_t::REFERRER;
+    }
+    const url_query_t query = SplitQuery(path);
+    if (!query.hasQuery) return;
+    char* key = m_scratch.data();
+    std::memcpy(key, query.beforeQuery.data(), query.beforeQuery.size());
+    ForEachQueryPair(query.query, [&](std::string_view name, std::string_view value) {
+        std::memcpy(key + query.beforeQuery.size(), name.data(), name.size());
+        CountPair(table, std::string_view(key, query.beforeQuery.size() + name.size()),
+                  value.empty() ? kEmptyValue : value);
+        return false;
+    });
+}
+
+void CHitProcessor::CountDay(CTimeSeriesTable& table, day_memo_t& memo, std::int32_t time,
+                             std::uint64_t first, std::uint64_t second) {
+    const std::int32_t day = time / 86400;
+    day_info_t* entry = memo.day == day ? table.Recall(memo.entry) : nullptr;
+    if (!entry) {
+        day_info_t key;
+        key.key = day;
+        bool isNew = false;
+        entry = table.Lookup(key, isNew);
+        if (isNew) *entry = key;
+        memo.day = day;
+        memo.entry = table.Remember(entry);
+    }
+    entry->first += first;
+    entry->second += second;
+}
+
+void CHitProcessor::CountTime(const hit_t& hit, std::uint64_t bytes) {
+    run_counters_t& c = m_tables.counters;
+    CountDay(m_tables.hitsPerDay, m_hitDay, hit.time, 1, bytes);
+    c.totalBytes += bytes;
+    if (hit.hour >= 0 && hit.hour < 24) ++c.hitsPerHour[static_cast<std::size_t>(hit.hour)];
+    if (hit.dayOfWeek >= 0 && hit.dayOfWeek < 7)
+        ++c.hitsPerWeekday[static_cast<std::size_t>(hit.dayOfWeek)];
+    if (hit.time > 0 && hit.time < c.earliestHit) c.earliestHit = hit.time;
+    if (hit.time > c.latestHit) c.latestHit = hit.time;
+}
+
+void CHitProcessor::CountStatus(const hit_t& hit, const prepared_hit_t& prep, per_hit_t& state) {
+    run_counters_t& c = m_tables.counters;
+    if (hit.status == 304) ++c.cachedHits;
+    if (hit.status == 206) ++c.incompleteHits;
+    if (hit.status == 200 || hit.status == 304) return;
+    const std::uint32_t status = static_cast<std::uint32_t>(hit.status);
+    const bool notFound = hit.status == 404;
+    if (notFound) ++c.notFoundHits;
+    auto& table = notFound ? m_tables.notFoundErrors : m_tables.otherErrors;
+    path_memo_t* memos = m_path->remembered ? &m_path->memo : nullptr;
+    CEntryMemo<error_info_t>* memo = nullptr;
+    if (memos && notFound) memo = &memos->notFound;
+    if (memos && !notFound && memos->otherErrorStatus == status) memo = &memos->otherError;
+    const char* pooled = prep.pooledPath;
+    error_info_t* entry = Recalled(table, memo);
+    if (entry) {
+        pooled = entry->url;
+    } else {
+        error_info_t key;
+        key.url = prep.pooledPath ? prep.pooledPath : hit.path;
+        key.length = static_cast<std::uint32_t>(hit.pathLen);
+        key.status = status;
+        entry = Upsert(table, key, prep.pathHash + status, &error_info_t::url,
+                       &error_info_t::length, &pooled);
+        if (entry) entry->status = status;
+        if (memos && entry) {
+            if (notFound) {
+                memos->notFound = table.Remember(entry);
+            } else {
+                memos->otherError = table.Remember(entry);
+                memos->otherErrorStatus = status;
+            }
         }
     }
-    CountSearchText(m_tables.searchEngines, match.engine, "-");
-    CountSearchText(m_tables.searchPhrases, match.phrase, match.engine);
+    if (entry) ++entry->hits;
+    // The raw path is the URL unless normalisation changed it.
+    if (!state.url.pooled && hit.Path() == state.url.text) state.url.pooled = pooled;
+}
+
+void CHitProcessor::CountResources(const hit_t& hit, std::uint64_t bytes, per_hit_t& state) {
+    run_counters_t& c = m_tables.counters;
+    const bool incomplete = hit.status == 206;
+    hashed_text_t& url = state.url;
+    path_memo_t* memos = m_path->remembered ? &m_path->memo : nullptr;
+    CountResource(m_tables.resources, url, bytes, incomplete, memos ? &memos->resource : nullptr);
+    if (m_path->directory) {
+        hashed_text_t directory;
+        directory.text = std::string_view(m_path->directory, m_path->directoryLength);
+        directory.hash = m_path->directoryHash;
+        if (m_path->remembered) directory.pooled = m_path->directory;
+        CountResource(m_tables.directories, directory, bytes, false,
+                      memos ? &memos->directory : nullptr);
+    }
+    CEntryMemo<resource_info_t>* typed = memos ? &memos->typed : nullptr;
+    resource_info_t* entry = nullptr;
+    switch (static_cast<page_type_t>(m_pageType)) {
+        case page_type_t::PAGE:
+            entry = CountResource(m_tables.pages, url, bytes, incomplete, typed);
+            CountDay(m_tables.pageViewsPerDay, m_pageViewDay, hit.time, 1, bytes);
+            ++c.pageHits;
+            c.pageBytes += bytes;
+            break;
+        case page_type_t::FILE:
+            entry = CountResource(m_tables.files, url, bytes, incomplete, typed);
+            ++c.fileHits;
+            c.fileBytes += bytes;
+            break;
+        case page_type_t::IMAGE:
+            CountResource(m_tables.images, url, bytes, incomplete, typed);
+            ++c.imageHits;
+            c.imageBytes += bytes;
+            ++c.imageAndMiscWebHits;
+            break;
+        case page_type_t::MISCWEB:
+            CountResource(m_tables.miscWeb, url, bytes, incomplete, typed);
+            ++c.miscWebHits;
+            c.miscWebBytes += bytes;
+            ++c.imageAndMiscWebHits;
+            break;
+        default:
+            break;
+    }
+    if (entry) {
+        state.item.page = entry->url;
+        state.item.pageLength = entry->length;
+        state.item.pageType = static_cast<page_type_t>(m_pageType);
+        state.hasItem = true;
+    }
+}
+
+void CHitProcessor::CountTrackedFiles(const hit_t& hit, prepared_hit_t& prep,
+                                      hashed_text_t& referrer) {
+    const std::string_view url(prep.path->url, prep.path->urlLength);
+    const std::uint64_t bytes = hit.bytes > 0 ? static_cast<std::uint64_t>(hit.bytes) : 0;
+    for (std::size_t i = 0; i < m_trackedPatterns.size(); ++i) {
+        if (!UrlPatternMatch(m_trackedPatterns[i], m_trackedWildcards[i], url)) continue;
+        tracked_file_t& tracked = *m_tables.trackedFiles[i];
+        day_memo_t once;
+        CountDay(tracked.hitsPerDay, once, hit.time, 1, bytes);
+        CountQueryStrings(tracked.queryStrings, *prep.path, hit.Path(), false);
+        if (prep.referrer->external) {
+            if (prep.referrer->none)
+                CountText(tracked.referrers, kNoReferrer);
+            else
+                CountText(tracked.referrers, referrer);
+        }
+    }
+}
+
+void CHitProcessor::CountAgent(const prepared_hit_t& prep) {
+    if (m_classifiers.spiders) m_classifiers.spiders->CountMatch(prep.spider);
+    if (prep.spider >= 0) return;
+    if (m_classifiers.browsers) m_classifiers.browsers->CountMatch(prep.browser);
+    if (m_classifiers.oses) m_classifiers.oses->CountMatch(prep.os);
+}
+
+void CHitProcessor::CountSearch(referrer_facts_t& ref) {
+    if (!m_classifiers.searchEngines || !ref.search) return;
+    referrer_facts_t* memos = ref.remembered ? &ref : nullptr;
+    const std::string_view engine(ref.engine, ref.engineLength);
+    const std::string_view phrase(ref.phrase, ref.phraseLength);
+    CountSearchText(m_tables.searchEngines, engine, "-", memos ? &memos->engineEntry : nullptr);
+    CountSearchText(m_tables.searchPhrases, phrase, engine, memos ? &memos->phraseEntry : nullptr);
     // Keywords are counted across engines, so each is listed once.
-    ForEachKeyword(match.phrase, [this](std::string_view word) {
+    if (memos && memos->keywords) {
+        for (std::uint32_t i = 0; i < memos->keywordCount; ++i) {
+            keyword_memo_t& word = memos->keywords[i];
+            CountSearchText(m_tables.searchKeywords, {word.text, word.length}, "-", &word.entry);
+        }
+        return;
+    }
+    ForEachKeyword(phrase, [this](std::string_view word) {
         CountSearchText(m_tables.searchKeywords, word, "-");
     });
 }
 
-void CHitProcessor::SetCameFrom(per_hit_t& state) {
-    const std::string_view referrer = GetReferrer();
-    const std::int64_t at = m_siteDomain.Find(referrer);
-    if (at < 0) return;
-    std::string_view path =
-        referrer.substr(static_cast<std::size_t>(at) + m_options.siteDomain.size());
-    // A referrer that is the bare site address came from its home page.
-    if (path.empty()) path = "/";
-    const std::size_t length = m_normalizer.Normalize(path, true, m_cameFrom.data());
-    const std::string_view cameFrom(m_cameFrom.data(), length);
-    const page_type_t type = m_classifiers.fileTypes
-                                 ? m_classifiers.fileTypes->DeterminePageType(cameFrom)
-                                 : page_type_t::PAGE;
-    if (type != page_type_t::PAGE && type != page_type_t::FILE) return;
-    if (const char* pooled = Intern(cameFrom)) {
-        state.item.label = pooled;
-        state.item.labelLength = static_cast<std::uint32_t>(length);
-        state.item.labelType = type;
+// What led to a page or file hit, for its visitor's path: the external referrer (or, for a
+// navigation from a search engine, the search), or the site page an internal referrer names.
+void CHitProcessor::SetLabel(const prepared_hit_t& prep, per_hit_t& state) {
+    const bool navigation = state.hasItem && m_ref->length >= 2;
+    if (m_ref->external) {
+        if (prep.referrerLabel) {
+            state.item.label = prep.referrerLabel;
+            state.item.labelLength = prep.referrerLabelLength;
+            state.item.labelType = page_type_t::REFERRER;
+        }
+        if (navigation && m_classifiers.searchEngines && m_ref->search && m_ref->searchLabel) {
+            state.item.label = m_ref->searchLabel;
+            state.item.labelLength = m_ref->searchLabelLength;
+            state.item.labelType = page_type_t::REFERRER;
+        }
+    } else if (navigation && m_ref->cameFrom) {
+        state.item.label = m_ref->cameFrom;
+        state.item.labelLength = m_ref->cameFromLength;
+        state.item.labelType = m_ref->cameFromType;
     }
 }
 
 // The country of a host is looked up once: the address database costs a parse and a search
 // per hit, and logs repeat their clients.
-void CHitProcessor::CountCountry(const hit_t& hit, const per_hit_t& state) {
+void CHitProcessor::CountCountry(const hit_t& hit) {
     if (!m_options.ip2Country || hit.Host() == "-") return;
-    host_country_t cacheKey;
-    cacheKey.host = hit.host;
-    cacheKey.length = static_cast<std::uint32_t>(hit.hostLen);
     const bool byDatabase = m_classifiers.countryLookup && *m_classifiers.countryLookup;
-    if (!m_hostCountries || byDatabase != m_countryByDatabase) {
-        m_hostCountries = std::make_unique<CFastHashTable<host_country_t>>(4096);
-        m_countryByDatabase = byDatabase;
-    }
-    bool cacheNew = false;
-    const bool remember = state.pooledHost && m_hostCountries->GetCount() < kMaxRememberedHosts;
-    host_country_t* cached = m_hostCountries->Lookup(cacheKey, state.hostHash, cacheNew, remember);
-    country_info_t key;
-    std::uint32_t hash = 0;
-    if (cached && !cacheNew) {
-        key.abbreviation = cached->abbreviation;
-        key.abbreviationLength = cached->abbreviationLength;
-        key.name = cached->name;
-        key.nameLength = cached->nameLength;
-        hash = cached->countryHash;
-    } else {
-        const country_result_t result = LookUpCountry(hit, byDatabase);
-        key.abbreviation = result.abbreviation.data();
-        key.abbreviationLength = static_cast<std::uint32_t>(result.abbreviation.size());
-        key.name = result.name.data();
-        key.nameLength = static_cast<std::uint32_t>(result.name.size());
-        hash = key.Hash(0);
-    }
-    bool isNew = false;
-    country_info_t* entry = m_tables.countries.Lookup(key, hash, isNew);
-    if (isNew) {
-        const char* abbreviation = PoolCopy(key.abbreviation, key.abbreviationLength);
-        const char* name = PoolCopy(key.name, key.nameLength);
-        *entry = country_info_t{};
-        entry->abbreviation = entry->name = "";
-        if (!abbreviation || !name) entry = nullptr;
-        if (entry) {
-            *entry = key;
-            entry->abbreviation = abbreviation;
-            entry->name = name;
+    // A country found the other way (the database came or went) is looked up again.
+    const bool known = m_host && m_host->countryKnown && m_host->countryByDatabase == byDatabase;
+    country_info_t* entry = known ? m_tables.countries.Recall(m_host->country) : nullptr;
+    if (!entry) {
+        country_info_t key;
+        std::uint32_t hash = 0;
+        if (known) {
+            key.abbreviation = m_host->abbreviation;
+            key.abbreviationLength = m_host->abbreviationLength;
+            key.name = m_host->name;
+            key.nameLength = m_host->nameLength;
+            hash = m_host->countryHash;
+        } else {
+            const country_result_t result = LookUpCountry(hit, byDatabase);
+            key.abbreviation = result.abbreviation.data();
+            key.abbreviationLength = static_cast<std::uint32_t>(result.abbreviation.size());
+            key.name = result.name.data();
+            key.nameLength = static_cast<std::uint32_t>(result.name.size());
+            hash = key.Hash(0);
+        }
+        bool isNew = false;
+        entry = m_tables.countries.Lookup(key, hash, isNew);
+        if (isNew) {
+            const char* abbreviation = PoolCopy(key.abbreviation, key.abbreviationLength);
+            const char* name = PoolCopy(key.name, key.nameLength);
+            *entry = country_info_t{};
+            entry->abbreviation = entry->name = "";
+            if (!abbreviation || !name) entry = nullptr;
+            if (entry) {
+                *entry = key;
+                entry->abbreviation = abbreviation;
+                entry->name = name;
+            }
+        }
+        // Remembered with the table's pool copies (the database's texts may not outlive the
+        // call).
+        if (entry && m_host) {
+            m_host->countryKnown = true;
+            m_host->countryByDatabase = byDatabase;
+            m_host->abbreviation = entry->abbreviation;
+            m_host->abbreviationLength = entry->abbreviationLength;
+            m_host->name = entry->name;
+            m_host->nameLength = entry->nameLength;
+            m_host->countryHash = hash;
+            m_host->country = m_tables.countries.Remember(entry);
         }
     }
     if (entry) ++entry->hits;
-    if (!cached || !cacheNew) return;
-    // Remembered with the table's pool copies (the database's texts may not outlive the call);
-    // without them the slot keeps an empty key that no host matches.
-    *cached = host_country_t{};
-    cached->host = "";
-    if (!entry) return;
-    cached->host = state.pooledHost;
-    cached->length = cacheKey.length;
-    cached->abbreviation = entry->abbreviation;
-    cached->abbreviationLength = entry->abbreviationLength;
-    cached->name = entry->name;
-    cached->nameLength = entry->nameLength;
-    cached->countryHash = hash;
 }
 
 country_result_t CHitProcessor::LookUpCountry(const hit_t& hit, bool byDatabase) {
@@ -720,7 +998,7 @@ country_result_t CHitProcessor::LookUpCountry(const hit_t& hit, bool byDatabase)
         const std::string_view host = hit.Host();
         const std::size_t dot = host.rfind('.');
         const std::string_view suffix = dot == std::string_view::npos ? host : host.substr(dot + 1);
-        char* lowered = m_scratch.data();
+        char* lowered = m_countScratch.data();
         std::memcpy(lowered, suffix.data(), suffix.size());
         Lower(lowered, static_cast<std::int32_t>(suffix.size()));
         const std::string_view key(lowered, suffix.size());
@@ -730,20 +1008,32 @@ country_result_t CHitProcessor::LookUpCountry(const hit_t& hit, bool byDatabase)
 }
 
 void CHitProcessor::CountHostAndUser(const hit_t& hit, std::uint64_t bytes, per_hit_t& state) {
-    host_info_t hostKey;
-    hostKey.host = hit.host;
-    hostKey.length = static_cast<std::uint32_t>(hit.hostLen);
-    if (host_info_t* host = Upsert(m_tables.hosts, hostKey, state.hostHash, &host_info_t::host,
-                                   &host_info_t::length, &state.pooledHost)) {
+    host_info_t* host = m_host ? m_tables.hosts.Recall(m_host->entry) : nullptr;
+    if (!host) {
+        host_info_t hostKey;
+        hostKey.host = hit.host;
+        hostKey.length = static_cast<std::uint32_t>(hit.hostLen);
+        host = Upsert(m_tables.hosts, hostKey, state.hostHash, &host_info_t::host,
+                      &host_info_t::length, &state.pooledHost);
+        if (m_host) Keep(m_tables.hosts, &m_host->entry, host);
+    }
+    if (host) {
         ++host->hits;
         host->bytes += bytes;
     }
     if (hit.status < 200 || hit.status > 299) return;
-    user_info_t userKey;
-    userKey.name = hit.user;
-    userKey.length = static_cast<std::uint32_t>(hit.userLen);
-    if (user_info_t* user = Upsert(m_tables.users, userKey, userKey.Hash(0), &user_info_t::name,
-                                   &user_info_t::length)) {
+    // Most hits carry no user ("-") or the previous hit's.
+    user_info_t* user = m_tables.users.Recall(m_lastUser);
+    if (!user || !logvane::table::SameText(user->name, user->length, hit.user,
+                                           static_cast<std::uint32_t>(hit.userLen))) {
+        user_info_t userKey;
+        userKey.name = hit.user;
+        userKey.length = static_cast<std::uint32_t>(hit.userLen);
+        user = Upsert(m_tables.users, userKey, userKey.Hash(0), &user_info_t::name,
+                      &user_info_t::length);
+        m_lastUser = m_tables.users.Remember(user);
+    }
+    if (user) {
         ++user->hits;
         user->bytes += bytes;
     }

@@ -174,6 +174,9 @@ struct CLogFileScanner::scan_worker_t {
     CBatchRing* ring = nullptr;  // nullptr: batches go to the consumer directly
     hit_t* fill = nullptr;       // the batch being filled
     bool skipLongLine = false;   // the walk is inside a line longer than a view
+    // Hands each filled batch to the consumer's PrepareBatch. Workers parsing in parallel
+    // fill batches out of log order: the consumer's thread prepares those, in order.
+    bool prepares = true;
     // Accepted slots of the batch being filled, kept in memory for the SIGBUS path.
     volatile int publishedFilled = 0;
 };
@@ -602,9 +605,11 @@ bool CLogFileScanner::WalkFileInParallel(const CMappedFile& file, scan_result_t&
             for (int i = 0; i < 2; ++i) {
                 scanner.m_rings[i]->Stop();
                 if (threads[i].joinable()) threads[i].join();
+                scanner.m_workers[i]->prepares = true;
             }
         }
     } stop{*this, dispenser, threads};
+    for (int i = 0; i < 2; ++i) m_workers[i]->prepares = false;
     for (int i = 0; i < 2; ++i) m_rings[i]->Reset();
     try {
         threads[0] = std::thread(
@@ -632,6 +637,9 @@ bool CLogFileScanner::WalkFileInParallel(const CMappedFile& file, scan_result_t&
             // The workers never look at the flags: whether a run ends before a hit must not
             // depend on how far they have read.
             if (batch.viewBegins) m_viewHits = 0;
+            if (batch.filled > 0)
+                m_consumer.PrepareBatch(
+                    std::span<hit_t>(batch.hits, static_cast<std::size_t>(batch.filled)));
             if (!DeliverBatch(batch.hits, batch.filled, batch.parsedBytes, true)) {
                 result = SCAN_ENDED;
                 return true;
@@ -692,6 +700,8 @@ hit_t* CLogFileScanner::NextFillBatch(scan_worker_t& worker) {
 
 void CLogFileScanner::HandOn(scan_worker_t& worker, int filled, std::uint64_t parsedBytes,
                              bool chunkEnd, bool viewBegins) {
+    if (filled > 0 && worker.prepares)
+        m_consumer.PrepareBatch(std::span<hit_t>(worker.fill, static_cast<std::size_t>(filled)));
     if (worker.ring)
         worker.ring->Publish(filled, parsedBytes, chunkEnd, viewBegins);
     else

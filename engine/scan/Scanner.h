@@ -57,6 +57,10 @@ public:
     // Called once per batch before its hits are processed; host-name resolution may rewrite
     // each record's host here. The default does nothing.
     virtual void ResolveBatch(std::span<hit_t> batch) { (void)batch; }
+    // Called on the parsing thread for every filled batch, in log order, before the batch is
+    // handed on: it may run while earlier batches are still being processed, so it may only
+    // touch what ProcessHit leaves alone. The default does nothing.
+    virtual void PrepareBatch(std::span<hit_t> batch) { (void)batch; }
     // One accepted hit with its flags set; the record is valid only during the call.
     virtual void ProcessHit(hit_t* hit) = 0;
 };
