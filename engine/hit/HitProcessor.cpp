@@ -383,7 +383,7 @@ void CHitProcessor::PrepareReferrer(hit_t& hit, prepared_hit_t& prep, std::uint3
     bool isNew = false;
     const std::uint32_t rawLength = static_cast<std::uint32_t>(hit.referrerLen);
     referrer_facts_t* known =
-        FindFacts(m_referrers, kMaxRememberedReferrers, hit.referrer, rawLength, rawHash, isNew);
+        FindFacts(m_referrers, m_options.rememberedTexts, hit.referrer, rawLength, rawHash, isNew);
     if (known && !isNew) {
         prep.referrer = known;
         if (known->decodedDiffers) {
@@ -531,7 +531,7 @@ void CHitProcessor::PreparePath(const hit_t& hit, prepared_hit_t& prep) {
     bool isNew = false;
     const std::uint32_t length = static_cast<std::uint32_t>(hit.pathLen);
     path_facts_t* known =
-        FindFacts(m_paths, kMaxRememberedPaths, hit.path, length, prep.pathHash, isNew);
+        FindFacts(m_paths, m_options.rememberedTexts, hit.path, length, prep.pathHash, isNew);
     if (known && !isNew) {
         prep.path = known;
         prep.pooledPath = known->path;
@@ -624,7 +624,7 @@ void CHitProcessor::RememberQueryPairs(path_facts_t& facts) {
 
 void CHitProcessor::PrepareHost(const hit_t& hit, prepared_hit_t& prep) {
     bool isNew = false;
-    host_facts_t* known = FindFacts(m_hosts, kMaxRememberedHosts, hit.host,
+    host_facts_t* known = FindFacts(m_hosts, m_options.rememberedTexts, hit.host,
                                     static_cast<std::uint32_t>(hit.hostLen), prep.hostHash, isNew);
     prep.host = known;
     prep.pooledHost = known ? FactsText(known) : nullptr;
@@ -635,7 +635,7 @@ void CHitProcessor::PrepareAgent(const hit_t& hit, prepared_hit_t& prep) {
     key.text = hit.agent;
     key.length = static_cast<std::uint32_t>(hit.agentLen);
     bool isNew = false;
-    const bool remember = m_agents.GetCount() < kMaxRememberedAgents;
+    const bool remember = m_agents.GetCount() < m_options.rememberedTexts;
     agent_match_t* known = m_agents.Lookup(key, isNew, remember);
     if (!known || isNew) {
         const auto find = [&hit](const CGenericIdentification* list) {

@@ -36,6 +36,9 @@ struct hit_options_t {
     bool ip2Country = false;        // GetIp2Country
     std::string defaultPage;        // the site's default page
     std::string siteDomain;         // a referrer holding it is internal
+    // Distinct paths, referrers, hosts and agents (each) whose facts are remembered; the
+    // facts of further ones are worked out at every hit.
+    std::uint32_t rememberedTexts = 65536;
 };
 
 // The run's classifiers, none owned; any may be null (that step is then skipped, or every path
@@ -169,11 +172,6 @@ private:
         }
         int Compare(const agent_match_t&) const { return 0; }
     };
-    // Agents, hosts, paths and referrers beyond this many each are worked out at every hit.
-    static constexpr std::uint32_t kMaxRememberedAgents = 65536;
-    static constexpr std::uint32_t kMaxRememberedHosts = 65536;
-    static constexpr std::uint32_t kMaxRememberedPaths = 65536;
-    static constexpr std::uint32_t kMaxRememberedReferrers = 65536;
     CFastHashTable<agent_match_t> m_agents{4096};
     CFastHashTable<facts_key_t<host_facts_t>> m_hosts{4096};
     CFastHashTable<facts_key_t<path_facts_t>> m_paths{4096};
