@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "engine/hit/ReferrerParts.h"
+#include "engine/session/VisitorSessions.h"
 #include "engine/table/FastHashTable.h"
 #include "engine/table/NestedTable.h"
 #include "engine/table/TableEntries.h"
@@ -134,6 +135,7 @@ struct host_facts_t {
     std::uint32_t nameLength = 0;
     std::uint32_t countryHash = 0;
     CEntryMemo<country_info_t> country;
+    visitor_memo_t visitor;  // the host's visitor, for hits without an identifying cookie
 };
 
 // A cache entry: a text as logged and the record it gives. The text is a pool copy right after

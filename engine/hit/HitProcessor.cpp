@@ -704,6 +704,7 @@ int CHitProcessor::Count(hit_t& hit, prepared_hit_t& prep) {
         visit.isPage = m_pageType == static_cast<int>(page_type_t::PAGE);
         visit.user = hit.User();
         visit.item = state.hasItem ? &state.item : nullptr;
+        visit.memo = m_host ? &m_host->visitor : nullptr;
         m_sessions->RecordVisit(visit);
     }
     return 1;
