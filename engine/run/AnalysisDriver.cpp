@@ -183,6 +183,10 @@ bool CAnalysisRun::Parse(const run_files_t& files) {
     options.w3cServerFromHost = m_state.snapshot.w3cServerFromHost;
     options.debugOutput = m_state.debugMode != 0;
     options.parseTotal = files.parseTotal;
+    // Hit processing prepares each batch on the parsing worker, as it is filled, and counts on
+    // this thread: the two share the machine's cores, and a second parsing worker would leave
+    // the preparing to this thread.
+    options.parseThreads = 1;
 
     std::unique_ptr<CHitConsumer> consumer =
         m_phases.makeHitConsumer ? m_phases.makeHitConsumer(m_context) : nullptr;
