@@ -45,13 +45,15 @@ public:
 
     static constexpr uint32_t kCompactSlots = 16;
     static constexpr uint32_t kCompactFirstSlots = 4;
+    // Larger tables start full: compact entries keep their full-array index in 16 bits.
+    static constexpr uint32_t kCompactMaxCapacity = 65536;
 
     // A table of `capacity` empty slots (at least one); only a table too small to start
     // compact allocates them at once.
     explicit CFastHashTable(uint32_t capacity) {
         capacity = std::max<uint32_t>(capacity, 1);
         m_compactMax = std::min(kCompactSlots, capacity / 2);
-        if (m_compactMax >= kCompactFirstSlots) {
+        if (m_compactMax >= kCompactFirstSlots && capacity <= kCompactMaxCapacity) {
             m_capacity = capacity;
             m_range = SlotRange(capacity);
             m_compact = true;
@@ -239,8 +241,11 @@ private:
     // Lookup while compact. Returns the entry found or made; null when the key is absent and
     // not inserted, or after expanding (the caller then goes on with the full array).
     T* CompactLookup(const T& key, uint32_t hash, bool& isNew, bool insert) {
+        // The tags sit in the table object: a key that is not there costs no slot loads.
+        const uint16_t tag = static_cast<uint16_t>(hash >> 16);
         for (uint32_t i = 0; i < m_count; ++i)
-            if (m_slots[i].hash == hash && m_slots[i].entry.Equals(key)) return &m_slots[i].entry;
+            if (m_tag[i] == tag && m_slots[i].hash == hash && m_slots[i].entry.Equals(key))
+                return &m_slots[i].entry;
         if (!insert) return nullptr;
         if (m_count == m_compactMax) {
             Expand();
@@ -268,7 +273,8 @@ private:
         Slot& slot = m_slots[m_count];
         slot.used = true;
         slot.hash = hash;
-        m_home[m_count] = index;
+        m_home[m_count] = static_cast<uint16_t>(index);
+        m_tag[m_count] = static_cast<uint16_t>(hash >> 16);
         ++m_count;
         isNew = true;
         return &slot.entry;
@@ -335,7 +341,9 @@ private:
     std::vector<T> m_items;
     bool m_sorted = false;
     bool m_compact = false;
-    uint32_t m_compactMax = 0;            // entries the compact form holds at most
-    uint32_t m_compactSize = 0;           // slots of the compact array
-    uint32_t m_home[kCompactSlots] = {};  // while compact: each entry's full-array index
+    uint32_t m_compactMax = 0;   // entries the compact form holds at most
+    uint32_t m_compactSize = 0;  // slots of the compact array
+    // While compact: each entry's full-array index, and the high half of its hash.
+    uint16_t m_home[kCompactSlots] = {};
+    uint16_t m_tag[kCompactSlots] = {};
 };
