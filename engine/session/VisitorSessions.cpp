@@ -141,7 +141,7 @@ void CVisitorSessions::CloseSession(visitor_t& visitor, std::int32_t /*nextTime*
     if (visitor.count == 0 || visitor.pageViews == 0) return;
     const path_item_t& first = visitor.path[visitor.first];
     const path_item_t& last = visitor.path[visitor.count - 1];
-    closing_t closing{visitor, TextHash(first.page, first.pageLength), 0};
+    closing_t closing{visitor, TextHash(first.page, first.pageLength), 0, 0};
     closing.lastHash = &last == &first ? closing.firstHash : TextHash(last.page, last.pageLength);
     // The slots of the session's pages load together rather than one miss after another.
     m_tables.entryPages.Prefetch(closing.firstHash);
@@ -149,6 +149,11 @@ void CVisitorSessions::CloseSession(visitor_t& visitor, std::int32_t /*nextTime*
     m_tables.exitPages.Prefetch(closing.lastHash);
     m_hyperlinks.Prefetch(closing.firstHash);
     m_hyperlinks.Prefetch(closing.lastHash);
+    // Most sessions are one page and what led to it.
+    if (first.labelLength > 0) {
+        closing.firstLabelHash = TextHash(first.label, first.labelLength);
+        m_hyperlinks.Prefetch(closing.firstLabelHash);
+    }
     const std::uint8_t* flags = CountTags(visitor);
     ResolveLinks(closing);
     CountPages(closing);
@@ -240,8 +245,9 @@ void CVisitorSessions::ResolveLinks(const closing_t& closing) {
             m_hyperlinks.Touch();
             from = before;
         } else {
-            from = m_hyperlinks.Page({item.label, item.labelLength},
-                                     TextHash(item.label, item.labelLength), item.labelType);
+            const std::uint32_t hash =
+                i == firstIndex ? closing.firstLabelHash : TextHash(item.label, item.labelLength);
+            from = m_hyperlinks.Page({item.label, item.labelLength}, hash, item.labelType);
         }
         const std::uint32_t to = ItemPageNumber(closing, i);
         AddSessionLink(from, item.labelType, to, item.pageType);

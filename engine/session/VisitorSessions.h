@@ -92,11 +92,13 @@ private:
 
     // The visit's visitor; `isNew` when it was made for this hit (key set, session not started).
     visitor_t* FindVisitor(const visit_t& visit, bool& isNew);
-    // The session being closed and the Hash(0) of its first and last pages.
+    // The session being closed and the Hash(0) of its first and last pages and of the first
+    // item's label (0 without one).
     struct closing_t {
         const visitor_t& visitor;
         std::uint32_t firstHash;
         std::uint32_t lastHash;
+        std::uint32_t firstLabelHash;
     };
     // A link of the session being closed, its pages looked up.
     struct session_link_t {
