@@ -49,8 +49,7 @@ void CHyperlinkTable::GrowIndex() {
     for (std::uint64_t i = 0; i <= m_linkIndexMask; ++i) {
         const std::uint64_t slot = m_linkIndex[i];
         if (!slot) continue;
-        const link_t& link = LinkAt((slot & 0xffffffffu) - 1);
-        std::uint64_t at = LinkHash(link.from & kPageMask, link.to & kPageMask) & (slots - 1);
+        std::uint64_t at = (slot >> 32) & (slots - 1);
         while (index[at]) at = (at + 1) & (slots - 1);
         index[at] = slot;
     }
@@ -62,8 +61,10 @@ std::uint64_t CHyperlinkTable::FindOrAddLink(std::uint32_t from, page_type_t fro
                                              std::uint32_t to, page_type_t toType, bool& isNew) {
     isNew = false;
     const std::uint64_t hash = LinkHash(from, to);
+    // The top half of the hash places the link and stays in its slot, so growing the index
+    // reads no link.
     const std::uint64_t tag = hash >> 32 << 32;
-    std::uint64_t at = hash & m_linkIndexMask;
+    std::uint64_t at = (hash >> 32) & m_linkIndexMask;
     for (std::uint64_t slot; (slot = m_linkIndex[at]) != 0; at = (at + 1) & m_linkIndexMask) {
         if ((slot & ~0xffffffffull) != tag) continue;
         const std::uint64_t number = (slot & 0xffffffffu) - 1;

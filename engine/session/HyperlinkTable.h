@@ -90,7 +90,7 @@ public:
     void Prefetch(std::uint32_t hash) const { m_pageIndex.Prefetch(hash); }
     // Starts loading the index slot of the link between two pages.
     void PrefetchLink(std::uint32_t from, std::uint32_t to) const {
-        __builtin_prefetch(&m_linkIndex[LinkHash(from, to) & m_linkIndexMask]);
+        __builtin_prefetch(&m_linkIndex[(LinkHash(from, to) >> 32) & m_linkIndexMask]);
     }
 
     int GetNumTriggers() const { return m_numTriggers; }
