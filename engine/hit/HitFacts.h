@@ -82,70 +82,70 @@ struct keyword_memo_t {
     CEntryMemo<search_info_t> entry;
 };
 
-// What a referrer (as logged, case-folded, not yet decoded) gives.
-struct referrer_facts_t {
-    bool remembered = false;  // pool record: texts are pool copies and the memos are kept
-    // The referrer as hit processing decodes it into the record; differs from the logged one
-    // only when that holds "%" or "+".
-    const char* decoded = nullptr;
-    std::uint32_t decodedLength = 0;
-    bool decodedDiffers = false;
-    // Normalised: the text every referrer table counts.
-    const char* text = nullptr;
-    std::uint32_t length = 0;
-    std::uint32_t hash = 0;
-    bool none = false;      // empty or "-"
-    bool external = false;  // does not hold the site's domain
-    referrer_origin_t origin = ORIGIN_UNCOUNTED;
-    // The referring domain, or "No Referrer".
-    const char* domain = nullptr;
-    std::uint32_t domainLength = 0;
-    std::uint32_t domainHash = 0;
-    // A search engine's referrer with a phrase.
-    bool search = false;
+// What a search engine's referrer with a phrase gives.
+struct search_facts_t {
     const char* engine = nullptr;
-    std::uint32_t engineLength = 0;
     const char* phrase = nullptr;
-    std::uint32_t phraseLength = 0;
-    // engine search for "phrase": the hyperlink label of a page reached by the search.
-    const char* searchLabel = nullptr;
-    std::uint32_t searchLabelLength = 0;
-    // The site page an internal referrer names, with its type (a page or a file), when any.
-    const char* cameFrom = nullptr;
-    std::uint32_t cameFromLength = 0;
-    page_type_t cameFromType = page_type_t::PAGE;
-
-    CEntryMemo<referinfo_t> referringPage;
-    CEntryMemo<referinfo_t> referringDomain;
+    // engine search for "phrase": the hyperlink label of a page reached by the search; null
+    // when the pool refused it.
+    const char* label = nullptr;
+    keyword_memo_t* keywords = nullptr;  // pool memory; null: split the phrase at every hit
     CEntryMemo<search_info_t> engineEntry;
     CEntryMemo<search_info_t> phraseEntry;
-    keyword_memo_t* keywords = nullptr;  // pool memory; null: split the phrase at every hit
+    std::uint32_t engineLength = 0;
+    std::uint32_t phraseLength = 0;
+    std::uint32_t labelLength = 0;
     std::uint32_t keywordCount = 0;
 };
 
-// What a client host gives: its entry in the hosts table and its country. Only remembered
-// hosts have one.
-struct host_facts_t {
-    CEntryMemo<host_info_t> entry;
-    bool countryKnown = false;
-    bool countryByDatabase = false;  // how the country was found
-    const char* abbreviation = nullptr;
-    std::uint32_t abbreviationLength = 0;
-    const char* name = nullptr;
-    std::uint32_t nameLength = 0;
-    std::uint32_t countryHash = 0;
-    CEntryMemo<country_info_t> country;
-    visitor_memo_t visitor;  // the host's visitor, for hits without an identifying cookie
+// What a referrer (as logged, case-folded, not yet decoded) gives.
+struct referrer_facts_t {
+    // The referrer as hit processing decodes it into the record, when that differs from the
+    // logged one (which holds "%" or "+").
+    const char* decoded = nullptr;
+    // Normalised: the text every referrer table counts.
+    const char* text = nullptr;
+    // The referring domain; null: "No Referrer".
+    const char* domain = nullptr;
+    // The site page an internal referrer names, with its type (a page or a file), when any.
+    const char* cameFrom = nullptr;
+    search_facts_t* search = nullptr;  // null: not a search
+    CEntryMemo<referinfo_t> referringPage;
+    CEntryMemo<referinfo_t> referringDomain;
+    std::uint32_t decodedLength = 0;
+    std::uint32_t length = 0;
+    std::uint32_t hash = 0;
+    std::uint32_t domainLength = 0;
+    std::uint32_t domainHash = 0;
+    std::uint32_t cameFromLength = 0;
+    page_type_t cameFromType = page_type_t::PAGE;
+    referrer_origin_t origin = ORIGIN_UNCOUNTED;
+    bool remembered = false;  // pool record: texts are pool copies and the memos are kept
+    bool decodedDiffers = false;
+    bool none = false;      // empty or "-"
+    bool external = false;  // does not hold the site's domain
 };
 
-// A cache entry: a text as logged and the record it gives. The text is a pool copy right after
-// the record, so comparing it loads the record too.
+// What a client host gives: its entry in the hosts table, its country's and its visitor. Only
+// remembered hosts have one.
+struct host_facts_t {
+    CEntryMemo<host_info_t> entry;
+    CEntryMemo<country_info_t> country;
+    visitor_memo_t visitor;          // the host's visitor, for hits without an identifying cookie
+    bool countryByDatabase = false;  // how the remembered country was found
+};
+
+// A cache entry: a text as logged, whose pool copy lies right after the record it gives, so
+// that comparing it loads the record too. A probe key holds the text looked up.
 template <class Facts>
 struct facts_key_t {
-    const char* text = nullptr;
+    const char* text = nullptr;  // null: the pool refused the record
     std::uint32_t length = 0;
-    Facts* facts = nullptr;
 
+    // The record of a cache entry; null for one the pool refused.
+    Facts* GetFacts() const {
+        return text ? const_cast<Facts*>(reinterpret_cast<const Facts*>(text)) - 1 : nullptr;
+    }
     void Release() {}
     std::uint32_t Hash(std::uint32_t seed) const { return memcrc(text, length, seed); }
     bool Equals(const facts_key_t& o) const {
@@ -177,5 +177,6 @@ struct prepared_hit_t {
     // Facts of texts that are not remembered, and the buffer for their texts.
     path_facts_t pathScratch;
     referrer_facts_t referrerScratch;
+    search_facts_t searchScratch;
     char* buffer = nullptr;  // owned by whoever owns the preparation
 };

@@ -279,10 +279,9 @@ Facts* FindFacts(CFastHashTable<facts_key_t<Facts>>& cache, std::uint32_t limit,
     isNew = false;
     facts_key_t<Facts>* known = cache.Lookup(key, hash, isNew, cache.GetCount() < limit);
     if (!known) return nullptr;
-    if (!isNew) return known->facts;
+    if (!isNew) return known->GetFacts();
     // A record the pool refuses leaves an empty key whose facts are worked out at every hit.
     *known = facts_key_t<Facts>{};
-    known->text = "";
     void* memory = PoolAlloc(sizeof(Facts) + length + 1);
     if (!memory) {
         isNew = false;
@@ -294,7 +293,6 @@ Facts* FindFacts(CFastHashTable<facts_key_t<Facts>>& cache, std::uint32_t limit,
     copy[length] = '\0';
     known->text = copy;
     known->length = length;
-    known->facts = facts;
     return facts;
 }
 
@@ -393,11 +391,12 @@ void CHitProcessor::PrepareReferrer(hit_t& hit, prepared_hit_t& prep, std::uint3
         return;
     }
     referrer_facts_t worked;
-    WorkOutReferrer(hit, worked);
+    search_facts_t search;
+    WorkOutReferrer(hit, worked, search);
     if (known) {
         *known = worked;
         known->remembered = true;
-        if (PoolReferrerTexts(*known)) {
+        if (PoolReferrerTexts(*known, FactsText(known), rawLength)) {
             prep.referrer = known;
             return;
         }
@@ -412,16 +411,18 @@ void CHitProcessor::PrepareReferrer(hit_t& hit, prepared_hit_t& prep, std::uint3
     facts.text = buffer;
     if (worked.domain) facts.domain = buffer + (worked.domain - worked.text);
     if (worked.search) {
+        prep.searchScratch = search;
         char* phrase = buffer + m_normalizer.GetMaxLength() + 1;
-        const std::size_t length = std::min<std::size_t>(worked.phraseLength, kHitTextMax);
-        std::memcpy(phrase, worked.phrase, length);
-        facts.phrase = phrase;
-        facts.phraseLength = static_cast<std::uint32_t>(length);
+        const std::size_t length = std::min<std::size_t>(search.phraseLength, kHitTextMax);
+        std::memcpy(phrase, search.phrase, length);
+        prep.searchScratch.phrase = phrase;
+        prep.searchScratch.phraseLength = static_cast<std::uint32_t>(length);
+        facts.search = &prep.searchScratch;
     }
     prep.referrer = &facts;
 }
 
-void CHitProcessor::WorkOutReferrer(hit_t& hit, referrer_facts_t& facts) {
+void CHitProcessor::WorkOutReferrer(hit_t& hit, referrer_facts_t& facts, search_facts_t& search) {
     // Search phrases are decoded once, from the referrer as logged: decoding the whole
     // referrer first would turn an encoded "+" in a phrase into a blank.
     std::memcpy(m_rawReferrer, hit.referrer, static_cast<std::size_t>(hit.referrerLen) + 1);
@@ -456,11 +457,11 @@ void CHitProcessor::WorkOutReferrer(hit_t& hit, referrer_facts_t& facts) {
     if (m_classifiers.searchEngines &&
         m_classifiers.searchEngines->Match(m_rawReferrer, m_rawReferrerLength, match) &&
         !match.phrase.empty()) {
-        facts.search = true;
-        facts.engine = match.engine.data();
-        facts.engineLength = static_cast<std::uint32_t>(match.engine.size());
-        facts.phrase = match.phrase.data();
-        facts.phraseLength = static_cast<std::uint32_t>(match.phrase.size());
+        facts.search = &search;
+        search.engine = match.engine.data();
+        search.engineLength = static_cast<std::uint32_t>(match.engine.size());
+        search.phrase = match.phrase.data();
+        search.phraseLength = static_cast<std::uint32_t>(match.phrase.size());
         // engine search for "phrase", cut to the scratch buffer
         char* label = m_scratch.data();
         std::size_t n = 0;
@@ -474,8 +475,8 @@ void CHitProcessor::WorkOutReferrer(hit_t& hit, referrer_facts_t& facts) {
         put(match.phrase);
         put("\"");
         if (const char* pooled = Intern({label, n})) {
-            facts.searchLabel = pooled;
-            facts.searchLabelLength = static_cast<std::uint32_t>(n);
+            search.label = pooled;
+            search.labelLength = static_cast<std::uint32_t>(n);
         }
     }
 
@@ -497,20 +498,30 @@ void CHitProcessor::WorkOutReferrer(hit_t& hit, referrer_facts_t& facts) {
     }
 }
 
-bool CHitProcessor::PoolReferrerTexts(referrer_facts_t& facts) {
-    facts.decoded = facts.decodedDiffers ? PoolCopy(facts.decoded, facts.decodedLength) : nullptr;
+bool CHitProcessor::PoolReferrerTexts(referrer_facts_t& facts, const char* raw,
+                                      std::uint32_t rawLength) {
+    // Most referrers come out of decoding and normalising as logged: they share the key's copy.
+    const auto copy = [raw, rawLength](const char* text, std::uint32_t length) -> const char* {
+        if (length == rawLength && std::memcmp(text, raw, length) == 0) return raw;
+        return PoolCopy(text, length);
+    };
+    facts.decoded = facts.decodedDiffers ? copy(facts.decoded, facts.decodedLength) : nullptr;
     if (facts.decodedDiffers && !facts.decoded) return false;
-    facts.text = PoolCopy(facts.text, facts.length);
+    facts.text = copy(facts.text, facts.length);
     if (!facts.text) return false;
     if (facts.domain) {
         facts.domain = PoolCopy(facts.domain, facts.domainLength);
         if (!facts.domain) return false;
     }
     if (!facts.search) return true;
-    facts.engine = PoolCopy(facts.engine, facts.engineLength);
-    facts.phrase = PoolCopy(facts.phrase, facts.phraseLength);
-    if (!facts.engine || !facts.phrase) return false;
-    const std::string_view phrase(facts.phrase, facts.phraseLength);
+    auto* search = static_cast<search_facts_t*>(PoolAlloc(sizeof(search_facts_t)));
+    if (!search) return false;
+    new (search) search_facts_t(*facts.search);
+    facts.search = search;
+    search->engine = PoolCopy(search->engine, search->engineLength);
+    search->phrase = PoolCopy(search->phrase, search->phraseLength);
+    if (!search->engine || !search->phrase) return false;
+    const std::string_view phrase(search->phrase, search->phraseLength);
     std::uint32_t count = 0;
     ForEachKeyword(phrase, [&count](std::string_view) { ++count; });
     if (count == 0) return true;
@@ -522,8 +533,8 @@ bool CHitProcessor::PoolReferrerTexts(referrer_facts_t& facts) {
         new (&keywords[made++])
             keyword_memo_t{word.data(), static_cast<std::uint32_t>(word.size()), {}};
     });
-    facts.keywords = keywords;
-    facts.keywordCount = count;
+    search->keywords = keywords;
+    search->keywordCount = count;
     return true;
 }
 
@@ -894,9 +905,10 @@ void CHitProcessor::CountAgent(const prepared_hit_t& prep) {
 
 void CHitProcessor::CountSearch(referrer_facts_t& ref) {
     if (!m_classifiers.searchEngines || !ref.search) return;
-    referrer_facts_t* memos = ref.remembered ? &ref : nullptr;
-    const std::string_view engine(ref.engine, ref.engineLength);
-    const std::string_view phrase(ref.phrase, ref.phraseLength);
+    search_facts_t& search = *ref.search;
+    search_facts_t* memos = ref.remembered ? &search : nullptr;
+    const std::string_view engine(search.engine, search.engineLength);
+    const std::string_view phrase(search.phrase, search.phraseLength);
     CountSearchText(m_tables.searchEngines, engine, "-", memos ? &memos->engineEntry : nullptr);
     CountSearchText(m_tables.searchPhrases, phrase, engine, memos ? &memos->phraseEntry : nullptr);
     // Keywords are counted across engines, so each is listed once.
@@ -922,9 +934,9 @@ void CHitProcessor::SetLabel(const prepared_hit_t& prep, per_hit_t& state) {
             state.item.labelLength = prep.referrerLabelLength;
             state.item.labelType = page_type_t::REFERRER;
         }
-        if (navigation && m_classifiers.searchEngines && m_ref->search && m_ref->searchLabel) {
-            state.item.label = m_ref->searchLabel;
-            state.item.labelLength = m_ref->searchLabelLength;
+        if (navigation && m_classifiers.searchEngines && m_ref->search && m_ref->search->label) {
+            state.item.label = m_ref->search->label;
+            state.item.labelLength = m_ref->search->labelLength;
             state.item.labelType = page_type_t::REFERRER;
         }
     } else if (navigation && m_ref->cameFrom) {
@@ -935,32 +947,24 @@ void CHitProcessor::SetLabel(const prepared_hit_t& prep, per_hit_t& state) {
 }
 
 // The country of a host is looked up once: the address database costs a parse and a search
-// per hit, and logs repeat their clients.
+// per hit, and logs repeat their clients. A remembered country whose table moved its entries
+// is looked up again.
 void CHitProcessor::CountCountry(const hit_t& hit) {
     if (!m_options.ip2Country || hit.Host() == "-") return;
     const bool byDatabase = m_classifiers.countryLookup && *m_classifiers.countryLookup;
-    // A country found the other way (the database came or went) is looked up again.
-    const bool known = m_host && m_host->countryKnown && m_host->countryByDatabase == byDatabase;
-    country_info_t* entry = known ? m_tables.countries.Recall(m_host->country) : nullptr;
+    // A country found the other way (the database came or went) does not count.
+    country_info_t* entry = m_host && m_host->countryByDatabase == byDatabase
+                                ? m_tables.countries.Recall(m_host->country)
+                                : nullptr;
     if (!entry) {
+        const country_result_t result = LookUpCountry(hit, byDatabase);
         country_info_t key;
-        std::uint32_t hash = 0;
-        if (known) {
-            key.abbreviation = m_host->abbreviation;
-            key.abbreviationLength = m_host->abbreviationLength;
-            key.name = m_host->name;
-            key.nameLength = m_host->nameLength;
-            hash = m_host->countryHash;
-        } else {
-            const country_result_t result = LookUpCountry(hit, byDatabase);
-            key.abbreviation = result.abbreviation.data();
-            key.abbreviationLength = static_cast<std::uint32_t>(result.abbreviation.size());
-            key.name = result.name.data();
-            key.nameLength = static_cast<std::uint32_t>(result.name.size());
-            hash = key.Hash(0);
-        }
+        key.abbreviation = result.abbreviation.data();
+        key.abbreviationLength = static_cast<std::uint32_t>(result.abbreviation.size());
+        key.name = result.name.data();
+        key.nameLength = static_cast<std::uint32_t>(result.name.size());
         bool isNew = false;
-        entry = m_tables.countries.Lookup(key, hash, isNew);
+        entry = m_tables.countries.Lookup(key, key.Hash(0), isNew);
         if (isNew) {
             const char* abbreviation = PoolCopy(key.abbreviation, key.abbreviationLength);
             const char* name = PoolCopy(key.name, key.nameLength);
@@ -973,16 +977,8 @@ void CHitProcessor::CountCountry(const hit_t& hit) {
                 entry->name = name;
             }
         }
-        // Remembered with the table's pool copies (the database's texts may not outlive the
-        // call).
         if (entry && m_host) {
-            m_host->countryKnown = true;
             m_host->countryByDatabase = byDatabase;
-            m_host->abbreviation = entry->abbreviation;
-            m_host->abbreviationLength = entry->abbreviationLength;
-            m_host->name = entry->name;
-            m_host->nameLength = entry->nameLength;
-            m_host->countryHash = hash;
             m_host->country = m_tables.countries.Remember(entry);
         }
     }

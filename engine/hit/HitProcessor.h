@@ -111,10 +111,10 @@ private:
     // record's referrer.
     void PrepareReferrer(hit_t& hit, prepared_hit_t& prep, std::uint32_t rawHash);
     // Works the referrer facts out into `facts`, with texts in the processor's buffers.
-    void WorkOutReferrer(hit_t& hit, referrer_facts_t& facts);
+    void WorkOutReferrer(hit_t& hit, referrer_facts_t& facts, search_facts_t& search);
     // Pool copies of the facts' texts and the keywords of its phrase; false when the pool
     // refuses.
-    bool PoolReferrerTexts(referrer_facts_t& facts);
+    bool PoolReferrerTexts(referrer_facts_t& facts, const char* raw, std::uint32_t rawLength);
     void PrepareHost(const hit_t& hit, prepared_hit_t& prep);
     void PrepareAgent(const hit_t& hit, prepared_hit_t& prep);
     void RememberQueryPairs(path_facts_t& facts);
