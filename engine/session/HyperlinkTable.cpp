@@ -9,9 +9,10 @@ constexpr std::uint64_t kFirstIndexSlots = 1u << 12;
 
 }  // namespace
 
-CHyperlinkTable::CHyperlinkTable(std::uint32_t capacity, int numTriggers)
+CHyperlinkTable::CHyperlinkTable(std::uint32_t capacity, int numTriggers, std::uint32_t hitsWrap)
     : m_numTriggers(numTriggers > 0 ? numTriggers : 0),
       m_pageIndex(capacity),
+      m_hitsWrap(hitsWrap > 0 ? hitsWrap : 1),
       m_linkIndex(std::make_unique<std::uint64_t[]>(kFirstIndexSlots)),
       m_linkIndexMask(kFirstIndexSlots - 1) {}
 
@@ -94,11 +95,25 @@ void CHyperlinkTable::Link(std::uint32_t from, page_type_t fromType, std::uint32
     // A known link stands for a lookup of a known key in both of its pages' tables.
     m_pages[from].childLookupAfterInsert = !isNew;
     m_pages[to].parentLookupAfterInsert = !isNew;
-    ++LinkAt(number).hits;
+    link_t& link = LinkAt(number);
+    if (link.hits == m_hitsWrap) {
+        link.hits = 0;
+        ++m_carries[number];
+    }
+    ++link.hits;
     if (m_numTriggers > 0 && flags) {
         std::uint32_t* tags = TagsAt(number);
         for (int i = 0; i < m_numTriggers; ++i) tags[i] += flags[i];
     }
+}
+
+std::uint64_t CHyperlinkTable::HitsOf(std::uint64_t number) const {
+    std::uint64_t hits = LinkAt(number).hits;
+    if (!m_carries.empty()) {
+        const auto carried = m_carries.find(number);
+        if (carried != m_carries.end()) hits += carried->second * m_hitsWrap;
+    }
+    return hits;
 }
 
 void CHyperlinkTable::AddLink(std::string_view from, page_type_t fromType, std::string_view to,
@@ -170,7 +185,7 @@ void CHyperlinkTable::FillConnections(const link_lists_t& lists, std::uint32_t p
             key.text = other.text;
             key.length = other.length;
             key.type = static_cast<page_type_t>(end >> kTypeShift);
-            key.hits = link.hits;
+            key.hits = HitsOf(*n);
             key.tagCounts = m_numTriggers > 0 ? TagsAt(*n) : nullptr;
             bool isNew = false;
             if (hyperlink_connection_hash_t* entry = table.Lookup(key, other.hash, isNew))

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/EngineApi.h"
@@ -57,8 +58,11 @@ struct hyperlink_hash_t {
 // table, so each page remembers that per direction.
 class LOGVANE_ENGINE_API CHyperlinkTable {
 public:
-    // `capacity`: initial slots of the page table; `numTriggers`: counters per link.
-    explicit CHyperlinkTable(std::uint32_t capacity, int numTriggers = 0);
+    // `capacity`: initial slots of the page table; `numTriggers`: counters per link;
+    // `hitsWrap`: the count at which a link's 32-bit counter carries into its overflow (the
+    // full range but in tests).
+    explicit CHyperlinkTable(std::uint32_t capacity, int numTriggers = 0,
+                             std::uint32_t hitsWrap = UINT32_MAX);
     ~CHyperlinkTable();
     CHyperlinkTable(const CHyperlinkTable&) = delete;
     CHyperlinkTable& operator=(const CHyperlinkTable&) = delete;
@@ -148,13 +152,14 @@ private:
         bool parentLookupAfterInsert;
     };
     // A link from page `from` to page `to`; the pages' types at its first count sit in the
-    // top 3 bits of each number.
+    // top 3 bits of each number. Hits beyond the 32-bit counter carry into m_carries, which
+    // no real log reaches, so a link takes 12 bytes.
     struct link_t {
         std::uint32_t from;
         std::uint32_t to;
-        std::uint64_t hits;
+        std::uint32_t hits;
     };
-    static_assert(sizeof(link_t) == 16);
+    static_assert(sizeof(link_t) == 12);
     // Links by page, each page's in creation order: children of page p are
     // childLinks[childStart[p] .. childStart[p + 1]), parents likewise.
     struct link_lists_t {
@@ -190,6 +195,7 @@ private:
     std::uint64_t FindOrAddLink(std::uint32_t from, page_type_t fromType, std::uint32_t to,
                                 page_type_t toType, bool& isNew);
     void AddChunk();
+    std::uint64_t HitsOf(std::uint64_t number) const;
     void GrowIndex();
     void SettlePageTable();
     link_lists_t BuildLinkLists() const;
@@ -204,6 +210,8 @@ private:
     std::vector<std::unique_ptr<link_t[]>> m_chunks;
     std::vector<std::unique_ptr<std::uint32_t[]>> m_tagChunks;  // with triggers only
     std::uint64_t m_linkCount = 0;
+    std::uint32_t m_hitsWrap;
+    std::unordered_map<std::uint64_t, std::uint64_t> m_carries;  // link number -> wraps
     // Open addressing over the links: each slot is 0 or (hash bits << 32 | link number + 1).
     std::unique_ptr<std::uint64_t[]> m_linkIndex;
     std::uint64_t m_linkIndexMask = 0;
