@@ -164,7 +164,8 @@ struct prepared_hit_t {
     bool agentKnown = false;
     std::int32_t spider = -1, browser = -1, os = -1;
     int pageType = 0;
-    std::uint32_t pathHash = 0;  // of the path as logged
+    std::uint32_t pathHash = 0;      // of the path as logged
+    std::uint32_t referrerHash = 0;  // of the referrer as logged
     std::uint32_t hostHash = 0;
     path_facts_t* path = nullptr;
     referrer_facts_t* referrer = nullptr;

@@ -76,29 +76,35 @@ void CHitProcessingConsumer::PrepareBatch(std::span<hit_t> batch) {
         slot->hits = std::make_unique<prepared_hit_t[]>(kHitBatchSize);
         slot->batch.store(batch.data(), std::memory_order_release);
     }
-    for (std::size_t i = 0; i < batch.size(); ++i) {
-        hit_t& hit = batch[i];
-        // Set again, with the same value, when the batch is handed on.
-        hit.hostIsName = IsDottedIPv4(hit.Host()) ? 0 : 1;
-        m_processor.Prepare(hit, slot->hits[i]);
-    }
+    // Set again, with the same value, when the batch is handed on.
+    for (hit_t& hit : batch) hit.hostIsName = IsDottedIPv4(hit.Host()) ? 0 : 1;
+    m_processor.PrepareBatch(batch, slot->hits.get());
 }
 
-prepared_hit_t* CHitProcessingConsumer::FindPreparation(const hit_t* hit) {
+prepared_hit_t* CHitProcessingConsumer::FindPreparation(const hit_t* hit, std::size_t& left) {
     for (batch_preparations_t& prepared : m_prepared) {
         const hit_t* batch = prepared.batch.load(std::memory_order_acquire);
         if (!batch) return nullptr;
-        if (hit >= batch && hit < batch + kHitBatchSize) return &prepared.hits[hit - batch];
+        if (hit >= batch && hit < batch + kHitBatchSize) {
+            const std::size_t index = static_cast<std::size_t>(hit - batch);
+            left = static_cast<std::size_t>(kHitBatchSize) - 1 - index;
+            return &prepared.hits[index];
+        }
     }
     return nullptr;
 }
 
 void CHitProcessingConsumer::ProcessHit(hit_t* hit) {
-    prepared_hit_t* prep = FindPreparation(hit);
-    if (prep && prep->ready)
-        m_processor.Count(*hit, *prep);
-    else
+    std::size_t left = 0;
+    prepared_hit_t* prep = FindPreparation(hit, left);
+    if (!prep || !prep->ready) {
         m_processor.ProcessHit(*hit);
+        return;
+    }
+    // Slots past the batch's last hit hold earlier preparations: loading for them only wastes
+    // a little bandwidth.
+    m_processor.PrefetchCounting(left >= 1 ? prep + 1 : nullptr, left >= 2 ? prep + 2 : nullptr);
+    m_processor.Count(*hit, *prep);
 }
 
 namespace {

@@ -66,7 +66,8 @@ private:
     };
     // The scanner fills a few batches in turn; more are prepared when counted.
     static constexpr int kPreparedBatches = 8;
-    prepared_hit_t* FindPreparation(const hit_t* hit);
+    // The preparation of `hit`, and how many slots of its batch follow it.
+    prepared_hit_t* FindPreparation(const hit_t* hit, std::size_t& left);
 
     batch_preparations_t m_prepared[kPreparedBatches];
     CHitProcessor m_processor;

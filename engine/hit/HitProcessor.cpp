@@ -303,21 +303,73 @@ const char* FactsText(const Facts* facts) {
 }
 
 void CHitProcessor::Prepare(hit_t& hit, prepared_hit_t& prep) {
+    BeginPreparing(hit, prep);
+    FinishPreparing(hit, prep);
+}
+
+// Starts loading a facts record and the cache entry it is found by.
+template <class Facts>
+void PrefetchFacts(const CFastHashTable<facts_key_t<Facts>>& cache, std::uint32_t hash) {
+    if (const facts_key_t<Facts>* key = cache.PeekFirst(hash)) {
+        if (const Facts* facts = key->GetFacts()) {
+            __builtin_prefetch(facts);
+            __builtin_prefetch(key->text);
+        }
+    }
+}
+
+// Preparing a batch works on four hits at once, each a step further: hashing (and loading the
+// cache slots), loading the facts records, loading the table entries they remember, and the
+// rest. A repeated hit then finds what it needs in the cache instead of waiting for memory
+// four times in a row.
+void CHitProcessor::PrepareBatch(std::span<hit_t> hits, prepared_hit_t* preps) {
+    constexpr std::size_t kAhead = 3;
+    const std::size_t n = hits.size();
+    for (std::size_t i = 0; i < n + kAhead; ++i) {
+        if (i < n) BeginPreparing(hits[i], preps[i]);
+        if (i >= 1 && i - 1 < n && preps[i - 1].valid) {
+            const prepared_hit_t& prep = preps[i - 1];
+            PrefetchFacts(m_paths, prep.pathHash);
+            PrefetchFacts(m_referrers, prep.referrerHash);
+            PrefetchFacts(m_hosts, prep.hostHash);
+        }
+        if (i >= 2 && i - 2 < n && preps[i - 2].valid) PrefetchReferrerSide(preps[i - 2]);
+        if (i >= kAhead && i - kAhead < n) FinishPreparing(hits[i - kAhead], preps[i - kAhead]);
+    }
+}
+
+// The entries the referrer side of a repeated hit counts in.
+void CHitProcessor::PrefetchReferrerSide(const prepared_hit_t& prep) const {
+    if (const facts_key_t<path_facts_t>* key = m_paths.PeekFirst(prep.pathHash)) {
+        if (const path_facts_t* path = key->GetFacts())
+            __builtin_prefetch(path->memo.pageReferrers.entry);
+    }
+    if (const facts_key_t<referrer_facts_t>* key = m_referrers.PeekFirst(prep.referrerHash)) {
+        if (const referrer_facts_t* ref = key->GetFacts()) {
+            __builtin_prefetch(ref->referringPage.entry);
+            __builtin_prefetch(ref->referringDomain.entry);
+        }
+    }
+}
+
+void CHitProcessor::BeginPreparing(hit_t& hit, prepared_hit_t& prep) {
     prep.ready = true;
     prep.valid = Validate(hit);
     prep.filtered = false;
     if (!prep.valid) return;
     if (hit.cookiePresent && m_cookieData) *m_cookieData = 1;
     if (!m_options.caseSensitive) FoldCase(hit);
-    // The remembered path, referrer and host load while the others are hashed.
     prep.pathHash = memcrc(hit.path, static_cast<std::size_t>(hit.pathLen), 0);
     m_paths.Prefetch(prep.pathHash);
-    const std::uint32_t referrerHash =
-        memcrc(hit.referrer, static_cast<std::size_t>(hit.referrerLen), 0);
-    m_referrers.Prefetch(referrerHash);
+    prep.referrerHash = memcrc(hit.referrer, static_cast<std::size_t>(hit.referrerLen), 0);
+    m_referrers.Prefetch(prep.referrerHash);
     prep.hostHash = memcrc(hit.host, static_cast<std::size_t>(hit.hostLen), 0);
     m_hosts.Prefetch(prep.hostHash);
-    PrepareReferrer(hit, prep, referrerHash);
+}
+
+void CHitProcessor::FinishPreparing(hit_t& hit, prepared_hit_t& prep) {
+    if (!prep.valid) return;
+    PrepareReferrer(hit, prep, prep.referrerHash);
     PreparePath(hit, prep);
     const bool success = hit.status >= 200 && hit.status <= 399;
     prep.pageType = success ? static_cast<int>(prep.path->type) : kUnsuccessfulPageType;
@@ -693,7 +745,9 @@ int CHitProcessor::Count(hit_t& hit, prepared_hit_t& prep) {
     if (m_ref->remembered) state.referrer.pooled = m_ref->text;
     state.hostHash = prep.hostHash;
     state.pooledHost = prep.pooledHost;
-    if (m_sessions) m_sessions->Prefetch(hit.cookiePresent ? hit.Cookie() : "", prep.hostHash);
+    if (m_sessions)
+        m_sessions->Prefetch(hit.cookiePresent ? hit.Cookie() : "", prep.hostHash,
+                             m_host ? &m_host->visitor : nullptr);
     PrefetchEntries();
     CountTime(hit, bytes);
     CountStatus(hit, prep, state);
@@ -719,6 +773,28 @@ int CHitProcessor::Count(hit_t& hit, prepared_hit_t& prep) {
         m_sessions->RecordVisit(visit);
     }
     return 1;
+}
+
+// Counting looks two hits ahead: the records of the hit after next and the entries of the
+// next one start loading while this one is counted.
+void CHitProcessor::PrefetchCounting(const prepared_hit_t* next, const prepared_hit_t* afterNext) {
+    if (afterNext && afterNext->ready && afterNext->valid && !afterNext->filtered) {
+        __builtin_prefetch(afterNext->path);
+        __builtin_prefetch(reinterpret_cast<const char*>(afterNext->path) + 64);
+        __builtin_prefetch(afterNext->host);
+        __builtin_prefetch(afterNext->referrer);
+    }
+    if (!next || !next->ready || !next->valid || next->filtered) return;
+    if (next->host) {
+        __builtin_prefetch(next->host->entry.entry);
+        __builtin_prefetch(next->host->visitor.visitor.entry);
+        __builtin_prefetch(next->host->country.entry);
+    }
+    if (next->pageType != kUnsuccessfulPageType && next->path->remembered) {
+        __builtin_prefetch(next->path->memo.resource.entry);
+        __builtin_prefetch(next->path->memo.typed.entry);
+        __builtin_prefetch(next->path->memo.directory.entry);
+    }
 }
 
 // The entries a repeated hit is about to count in start loading together.

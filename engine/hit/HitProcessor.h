@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -85,7 +86,11 @@ public:
     // counted once, with its record unchanged in between. Preparations, and their buffers,
     // belong to the caller: one per record in flight.
     void Prepare(hit_t& hit, prepared_hit_t& prep);
+    // Prepare for each hit of a batch, in order, `preps` holding one preparation per hit.
+    void PrepareBatch(std::span<hit_t> hits, prepared_hit_t* preps);
     int Count(hit_t& hit, prepared_hit_t& prep);
+    // Starts loading what counting the next two prepared hits will touch (either may be null).
+    void PrefetchCounting(const prepared_hit_t* next, const prepared_hit_t* afterNext);
     // Frees what Prepare allocated for a preparation (its buffer for texts not remembered).
     static void ReleasePreparation(prepared_hit_t& prep);
 
@@ -103,6 +108,11 @@ private:
     };
 
     // ---- preparing ----
+    // Validation, case folding and the hashes of the texts looked up; FinishPreparing does
+    // the rest.
+    void BeginPreparing(hit_t& hit, prepared_hit_t& prep);
+    void FinishPreparing(hit_t& hit, prepared_hit_t& prep);
+    void PrefetchReferrerSide(const prepared_hit_t& prep) const;
     static bool Validate(const hit_t& hit);
     static void FoldCase(hit_t& hit);
     // The path's facts, remembered or worked out into the preparation.
