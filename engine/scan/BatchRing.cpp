@@ -57,6 +57,15 @@ bool CBatchRing::Take(hit_batch_t& batch) {
     return true;
 }
 
+int CBatchRing::Poll(hit_batch_t& batch) {
+    std::lock_guard lock(m_mutex);
+    if (m_stopped || (m_finished && m_taken == m_published)) return -1;
+    if (m_taken == m_published) return 0;
+    batch = m_batches[m_taken % std::uint64_t(m_count)];
+    ++m_taken;
+    return 1;
+}
+
 void CBatchRing::Release() {
     {
         std::lock_guard lock(m_mutex);

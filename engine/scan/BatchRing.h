@@ -41,6 +41,9 @@ public:
     // Consumer: the oldest unread batch; false once the producer finished and every batch was
     // taken (or after Stop).
     bool Take(hit_batch_t& batch);
+    // Consumer: Take without waiting: 1 with a batch, 0 when none is ready yet, -1 when none
+    // will come.
+    int Poll(hit_batch_t& batch);
     // Consumer: gives the batch from Take back for filling.
     void Release();
     // Consumer: ends the exchange; the producer's WaitFree returns nullptr from now on.

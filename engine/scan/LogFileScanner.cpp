@@ -205,21 +205,26 @@ struct CLogFileScanner::scan_chunk_t {
 // unmapped once no chunk of it is being parsed.
 class CLogFileScanner::CChunkDispenser {
 public:
-    CChunkDispenser(CLogFileScanner& scanner, const CMappedFile& file, std::size_t chunkBytes)
-        : m_scanner(scanner), m_file(file), m_chunkBytes(chunkBytes) {}
+    CChunkDispenser(CLogFileScanner& scanner, const CMappedFile& file, std::size_t chunkBytes,
+                    bool helpAlways)
+        : m_scanner(scanner), m_file(file), m_chunkBytes(chunkBytes), m_helpAlways(helpAlways) {}
 
-    // Waits for chunk `index`'s turn. SCAN_PARSED with the chunk, or with no chunk (slot -1)
-    // once the file is done; otherwise how the walk ended (the same for every later index).
-    scan_result_t Take(std::uint64_t index, scan_chunk_t& chunk) {
+    // The next chunk for `worker` (0 or 1). Worker 1 only helps: from the time the thread that
+    // hands hits on runs out of batches until it finds batches ready one after another. False
+    // once the file is done or the hand-out stopped.
+    bool Take(int worker, scan_chunk_t& chunk) {
         std::unique_lock lock(m_mutex);
-        m_turn.wait(lock, [&] { return m_stopped || m_next == index; });
-        if (m_stopped) return SCAN_ENDED;
-        ++m_next;
-        m_turn.notify_all();
-        if (!m_done && (m_current < 0 || m_pos == m_views[m_current].view.Size()))
+        if (worker == 1)
+            m_changed.wait(lock, [&] { return m_stopped || m_done || m_help || m_helpAlways; });
+        if (m_stopped || m_done) return false;
+        if (m_current < 0 || m_pos == m_views[m_current].view.Size()) {
             m_result = NextView();
-        if (m_done) return m_result;
-        ReleaseBefore(m_lastBegin);
+            if (m_done) {
+                m_changed.notify_all();
+                return false;
+            }
+        }
+        ReleaseParsedPages();
         view_slot_t& view = m_views[m_current];
         chunk = scan_chunk_t{};
         chunk.slot = m_current;
@@ -231,20 +236,50 @@ public:
         chunk.viewEnd = chunk.end == view.view.Size();
         chunk.skipLongLine = m_skipAtPos;
         chunk.firstOfView = m_viewBegins;
-        m_viewBegins = false;
         chunk.predicted = view.predicted;
         chunk.stop = view.stop;
         chunk.stopOffset = view.stopOffset;
+        m_viewBegins = false;
         m_skipAtPos = false;
         m_pos = chunk.end;
-        m_lastBegin = chunk.begin;
         ++view.users;
-        return SCAN_PARSED;
+        m_parsing[worker] = chunk;
+        m_owner[m_next % kOwners] = worker;
+        ++m_next;
+        m_changed.notify_all();
+        return true;
+    }
+
+    // The worker whose ring holds chunk `index`, once it was handed out; -1 when the file ended
+    // before it, with `result` set to how.
+    int OwnerOf(std::uint64_t index, scan_result_t& result) {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [&] { return m_stopped || m_done || index < m_next; });
+        if (index < m_next) return m_owner[index % kOwners];
+        result = m_stopped ? SCAN_ENDED : m_result;
+        return -1;
+    }
+
+    // The hits ran out: the helping worker takes chunks from now on.
+    void AskForHelp() {
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_help) return;
+            m_help = true;
+        }
+        m_changed.notify_all();
+    }
+
+    // Batches wait to be handed on: the helping worker stops after its chunk.
+    void NoHelpNeeded() {
+        std::lock_guard lock(m_mutex);
+        m_help = false;
     }
 
     // The worker is done with the chunk's bytes.
-    void Done(const scan_chunk_t& chunk) {
+    void Done(int worker, const scan_chunk_t& chunk) {
         std::lock_guard lock(m_mutex);
+        m_parsing[worker].slot = -1;
         view_slot_t& view = m_views[chunk.slot];
         if (--view.users == 0 && chunk.slot != m_current) view.view.Unmap();
     }
@@ -254,7 +289,7 @@ public:
             std::lock_guard lock(m_mutex);
             m_stopped = true;
         }
-        m_turn.notify_all();
+        m_changed.notify_all();
     }
 
 private:
@@ -294,7 +329,6 @@ private:
         m_pos = std::size_t(pos - viewStart);
         m_skipAtPos = m_nextSkip;
         m_released = 0;
-        m_lastBegin = 0;
         m_viewBegins = true;
         view.stop = FILL_VIEW_DONE;
         view.stopOffset = view.view.Size();
@@ -329,10 +363,13 @@ private:
         end = FindLineEnd(data, size, from, checked);
     }
 
-    // Drops the current view's pages before `offset` in steps: every chunk before the one that
-    // began there is parsed.
-    void ReleaseBefore(std::size_t offset) {
+    // Drops the current view's pages in steps, up to the first chunk still being parsed.
+    void ReleaseParsedPages() {
         constexpr std::size_t kReleaseStep = 4u << 20;
+        std::size_t offset = m_pos;
+        for (const scan_chunk_t& chunk : m_parsing) {
+            if (chunk.slot == m_current && chunk.begin < offset) offset = chunk.begin;
+        }
         const std::size_t upTo = offset - offset % PageSize();
         if (upTo < m_released + kReleaseStep) return;
         ::madvise(const_cast<char*>(m_views[m_current].view.Data()) + m_released, upTo - m_released,
@@ -346,10 +383,18 @@ private:
     CLogFileScanner& m_scanner;
     const CMappedFile& m_file;
     const std::size_t m_chunkBytes;
+    const bool m_helpAlways;
+    // Chunks handed out but not yet handed on: each worker's ring holds at most a few.
+    static constexpr std::uint64_t kOwners = 64;
+
     std::mutex m_mutex;
-    std::condition_variable m_turn;
+    std::condition_variable m_changed;
     std::uint64_t m_next = 0;  // the chunk to hand out next
+    int m_owner[kOwners] = {};
+    scan_chunk_t m_parsing[2];  // each worker's chunk; slot -1 when none
+    bool m_help = false;
     bool m_stopped = false;
+
     bool m_done = false;
     scan_result_t m_result = SCAN_PARSED;
     view_slot_t m_views[kViewSlots];
@@ -358,7 +403,6 @@ private:
     bool m_skipAtPos = false;
     bool m_viewBegins = false;  // no chunk of the current view was handed out yet
     std::size_t m_released = 0;
-    std::size_t m_lastBegin = 0;  // where the last chunk handed out began
     std::uint64_t m_nextPos = 0;  // where the view after the current one begins
     bool m_nextSkip = false;
 };
@@ -592,7 +636,7 @@ bool CLogFileScanner::CanParseInParallel(const CMappedFile& file) const {
 }
 
 bool CLogFileScanner::WalkFileInParallel(const CMappedFile& file, scan_result_t& result) {
-    CChunkDispenser dispenser(*this, file, m_chunkBytes);
+    CChunkDispenser dispenser(*this, file, m_chunkBytes, m_options.parallelHelpAlways);
     std::thread threads[2];
     // Stops and joins the workers however this function is left, so that they never outlive
     // the file or the batches.
@@ -612,34 +656,41 @@ bool CLogFileScanner::WalkFileInParallel(const CMappedFile& file, scan_result_t&
     for (int i = 0; i < 2; ++i) m_workers[i]->prepares = false;
     for (int i = 0; i < 2; ++i) m_rings[i]->Reset();
     try {
-        threads[0] = std::thread(
-            [this, &dispenser] { m_rings[0]->Finish(WalkChunks(dispenser, *m_workers[0], 0)); });
+        for (int i = 0; i < 2; ++i)
+            threads[i] = std::thread(
+                [this, &dispenser, i] { m_rings[i]->Finish(WalkChunks(dispenser, i)); });
     } catch (const std::system_error&) {
-        return false;
-    }
-    try {
-        threads[1] = std::thread(
-            [this, &dispenser] { m_rings[1]->Finish(WalkChunks(dispenser, *m_workers[1], 1)); });
-    } catch (const std::system_error&) {
-        // The first worker takes chunk 0 alone and waits for chunk 1 to be taken: nothing
-        // reached the consumer yet, so the file can start over on one worker.
+        // Nothing reached the consumer yet, so the file can start over on one worker.
         return false;
     }
 
+    // Batches found ready one after another: past this many the hits are handed on slower
+    // than one worker parses them.
+    constexpr int kReadyForNoHelp = 16;
+    int readyInARow = 0;
     for (std::uint64_t index = 0;; ++index) {
-        CBatchRing& ring = *m_rings[index % 2];
+        const int owner = dispenser.OwnerOf(index, result);
+        if (owner < 0) return true;
+        CBatchRing& ring = *m_rings[owner];
         hit_batch_t batch;
         do {
-            if (!ring.Take(batch)) {
+            int polled = ring.Poll(batch);
+            if (polled == 0) {
+                // Parsing is behind: the second worker takes chunks too.
+                dispenser.AskForHelp();
+                readyInARow = 0;
+                polled = ring.Take(batch) ? 1 : -1;
+            } else if (++readyInARow == kReadyForNoHelp) {
+                // Handing hits on is behind: the second worker would only take its core.
+                dispenser.NoHelpNeeded();
+            }
+            if (polled < 0) {
                 result = static_cast<scan_result_t>(ring.Result());
                 return true;
             }
             // The workers never look at the flags: whether a run ends before a hit must not
             // depend on how far they have read.
             if (batch.viewBegins) m_viewHits = 0;
-            if (batch.filled > 0)
-                m_consumer.PrepareBatch(
-                    std::span<hit_t>(batch.hits, static_cast<std::size_t>(batch.filled)));
             if (!DeliverBatch(batch.hits, batch.filled, batch.parsedBytes, true)) {
                 result = SCAN_ENDED;
                 return true;
@@ -649,21 +700,20 @@ bool CLogFileScanner::WalkFileInParallel(const CMappedFile& file, scan_result_t&
     }
 }
 
-scan_result_t CLogFileScanner::WalkChunks(CChunkDispenser& dispenser, scan_worker_t& worker,
-                                          std::uint64_t index) {
-    for (;; index += 2) {
-        scan_chunk_t chunk;
-        scan_result_t taken = dispenser.Take(index, chunk);
-        if (taken != SCAN_PARSED || chunk.slot < 0) return taken;
+scan_result_t CLogFileScanner::WalkChunks(CChunkDispenser& dispenser, int index) {
+    scan_worker_t& worker = *m_workers[index];
+    scan_chunk_t chunk;
+    while (dispenser.Take(index, chunk)) {
         worker.skipLongLine = chunk.skipLongLine;
         std::size_t offset = chunk.begin;
         fill_stop_t stop = FILL_VIEW_DONE;
         scan_result_t result =
             WalkView(worker, chunk.data, chunk.end, offset, chunk.viewEnd && chunk.lastView,
                      chunk.viewStart, stop, &chunk);
-        dispenser.Done(chunk);
+        dispenser.Done(index, chunk);
         if (result != SCAN_PARSED) return result;
     }
+    return SCAN_PARSED;
 }
 
 CLogFileScanner::fill_stop_t CLogFileScanner::PredictViewEnd(const char* data, std::size_t size,

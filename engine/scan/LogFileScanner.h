@@ -58,12 +58,12 @@ private:
     // WalkFile on a worker thread, the batches handed on here; falls back to WalkFile when no
     // thread can be started.
     scan_result_t WalkFileOverlapped(const CMappedFile& file);
-    // Two worker threads parse chunks of lines in turn; the batches are handed on here in log
-    // order. False when the workers cannot be started (nothing was handed on then).
+    // One worker parses chunks of lines, and a second one takes chunks too whenever the hits
+    // run out; the batches are handed on here in log order. False when the workers cannot be
+    // started (nothing was handed on then).
     bool WalkFileInParallel(const CMappedFile& file, scan_result_t& result);
-    // Parses the chunks index, index + 2, ... of a file on one of the two parallel workers.
-    scan_result_t WalkChunks(CChunkDispenser& dispenser, scan_worker_t& worker,
-                             std::uint64_t index);
+    // Parses the chunks that worker `index` takes, until the file is done.
+    scan_result_t WalkChunks(CChunkDispenser& dispenser, int index);
     bool CanParseInParallel(const CMappedFile& file) const;
     // Finds the view that holds pos, jumping over a hole of a sparse file first. SCAN_PARSED with
     // viewStart and viewBytes set; SCAN_ENDED (with `done`) when nothing but a hole is left;

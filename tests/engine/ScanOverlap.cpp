@@ -85,6 +85,7 @@ protected:
         options.overlapParsing = overlap;
         options.parseThreads = m_workers;
         options.parallelChunkBytes = m_chunkBytes;
+        options.parallelHelpAlways = m_helpAlways;
         trace.completed = ParseAllFiles(files, options, consumer, &trace.accepted);
         trace.progressAtEnd = CProgress::GetXML();
         return trace;
@@ -128,6 +129,7 @@ protected:
     scan_options_t m_options;
     int m_workers = 1;               // parsing threads of the overlapped runs
     std::uint64_t m_chunkBytes = 0;  // their chunk size with two
+    bool m_helpAlways = false;       // the second worker takes chunks however fast hits go
     std::size_t m_lastHits = 0;
     std::size_t m_lastMaxBatch = 0;  // largest batch of the last two-worker run
 };
@@ -295,14 +297,15 @@ const generated_case_t kGenerated[] = {
 
 INSTANTIATE_TEST_SUITE_P(Logs, ScanOverlapGenerated, ::testing::ValuesIn(kGenerated));
 
-// Two workers taking turns over chunks of a few lines each, so that nearly every line meets a
-// chunk end or a view end: the same hits in the same order, however the run ends.
+// Two workers racing for chunks of a few lines each, so that nearly every line meets a chunk
+// end or a view end: the same hits in the same order, however the run ends.
 class ScanTwoWorkersGenerated : public ScanOverlapGenerated {
 protected:
     void SetUp() override {
         ScanOverlapGenerated::SetUp();
         m_workers = 2;
         m_chunkBytes = 3000;
+        m_helpAlways = true;
     }
 };
 
@@ -367,6 +370,7 @@ TEST_F(ScanOverlap, AFileTruncatedWhileReadEndsWithTheErrorAfterAPrefixOfItsHits
             // View 1 stands for two workers over chunks of 4 KiB in 64 KiB views.
             m_workers = view == 1 ? 2 : 1;
             m_chunkBytes = 4096;
+            m_helpAlways = true;
             SCOPED_TRACE("cut " + std::to_string(cut) + " view " + std::to_string(view));
             m_options.viewSize = view == 1 ? 65536 : view;
             scan_trace_t traces[2];
