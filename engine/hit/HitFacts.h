@@ -157,7 +157,7 @@ struct facts_key_t {
 // What preparing a hit found out for counting it: the facts of its texts and the verdicts of
 // validation, filters and the agent lists. Prepared on the parsing thread, counted on the
 // counting thread; facts that are not remembered live in the preparation's own buffers.
-struct prepared_hit_t {
+struct alignas(64) prepared_hit_t {
     bool ready = false;  // prepared for the record now in its batch slot
     bool valid = false;  // the record is well-formed
     bool filtered = false;

@@ -103,7 +103,8 @@ void CHitProcessingConsumer::ProcessHit(hit_t* hit) {
     }
     // Slots past the batch's last hit hold earlier preparations: loading for them only wastes
     // a little bandwidth.
-    m_processor.PrefetchCounting(left >= 1 ? prep + 1 : nullptr, left >= 2 ? prep + 2 : nullptr);
+    m_processor.PrefetchCounting(left >= 1 ? prep + 1 : nullptr, left >= 2 ? prep + 2 : nullptr,
+                                 left >= 3 ? prep + 3 : nullptr);
     m_processor.Count(*hit, *prep);
 }
 

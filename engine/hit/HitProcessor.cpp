@@ -312,8 +312,9 @@ template <class Facts>
 void PrefetchFacts(const CFastHashTable<facts_key_t<Facts>>& cache, std::uint32_t hash) {
     if (const facts_key_t<Facts>* key = cache.PeekFirst(hash)) {
         if (const Facts* facts = key->GetFacts()) {
-            __builtin_prefetch(facts);
-            __builtin_prefetch(key->text);
+            // The whole record and the start of its text (which follows it).
+            const char* bytes = reinterpret_cast<const char*>(facts);
+            for (std::size_t at = 0; at <= sizeof(Facts); at += 64) __builtin_prefetch(bytes + at);
         }
     }
 }
@@ -777,7 +778,13 @@ int CHitProcessor::Count(hit_t& hit, prepared_hit_t& prep) {
 
 // Counting looks two hits ahead: the records of the hit after next and the entries of the
 // next one start loading while this one is counted.
-void CHitProcessor::PrefetchCounting(const prepared_hit_t* next, const prepared_hit_t* afterNext) {
+void CHitProcessor::PrefetchCounting(const prepared_hit_t* next, const prepared_hit_t* afterNext,
+                                     const prepared_hit_t* third) {
+    // A preparation was written on the other core: its first lines are what counting reads.
+    if (third) {
+        __builtin_prefetch(third);
+        __builtin_prefetch(reinterpret_cast<const char*>(third) + 64);
+    }
     if (afterNext && afterNext->ready && afterNext->valid && !afterNext->filtered) {
         __builtin_prefetch(afterNext->path);
         __builtin_prefetch(reinterpret_cast<const char*>(afterNext->path) + 64);

@@ -89,8 +89,9 @@ public:
     // Prepare for each hit of a batch, in order, `preps` holding one preparation per hit.
     void PrepareBatch(std::span<hit_t> hits, prepared_hit_t* preps);
     int Count(hit_t& hit, prepared_hit_t& prep);
-    // Starts loading what counting the next two prepared hits will touch (either may be null).
-    void PrefetchCounting(const prepared_hit_t* next, const prepared_hit_t* afterNext);
+    // Starts loading what counting the next three prepared hits will touch (any may be null).
+    void PrefetchCounting(const prepared_hit_t* next, const prepared_hit_t* afterNext,
+                          const prepared_hit_t* third = nullptr);
     // Frees what Prepare allocated for a preparation (its buffer for texts not remembered).
     static void ReleasePreparation(prepared_hit_t& prep);
 
