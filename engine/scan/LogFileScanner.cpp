@@ -691,6 +691,9 @@ bool CLogFileScanner::WalkFileInParallel(const CMappedFile& file, scan_result_t&
             // The workers never look at the flags: whether a run ends before a hit must not
             // depend on how far they have read.
             if (batch.viewBegins) m_viewHits = 0;
+            if (batch.filled > 0)
+                m_consumer.PrepareBatch(
+                    std::span<hit_t>(batch.hits, static_cast<std::size_t>(batch.filled)));
             if (!DeliverBatch(batch.hits, batch.filled, batch.parsedBytes, true)) {
                 result = SCAN_ENDED;
                 return true;
