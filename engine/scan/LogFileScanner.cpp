@@ -884,7 +884,7 @@ bool CLogFileScanner::DeliverBatch(hit_t* batch, int filled, std::uint64_t parse
         // the next record's texts now overlaps their transfer with this hit's processing.
         if (i + 1 < filled) PrefetchTexts(batch[i + 1]);
         // After resolution: a resolved host is a name.
-        hit.hostIsName = IsDottedIPv4(hit.Host()) ? 0 : 1;
+        hit.hostIsName = IsDottedIPv4Host(hit) ? 0 : 1;
         ++m_accepted;
         ++m_viewHits;
         m_consumer.ProcessHit(&hit);
