@@ -116,7 +116,10 @@ inline bool IsDottedIPv4Host(const hit_t& hit) {
         unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('.')))) & within;
     // Only digits and three dots, none first, last or next to another, and no group of four
     // digits.
-    return (digits | dots) == within && __builtin_popcount(dots) == 3 && (dots & 1) == 0 &&
+    // Three dots: clearing the lowest dot twice leaves exactly one.
+    const unsigned lastTwo = dots & (dots - 1);
+    const unsigned last = lastTwo & (lastTwo - 1);
+    return (digits | dots) == within && last != 0 && (last & (last - 1)) == 0 && (dots & 1) == 0 &&
            (dots >> (n - 1)) == 0 && (dots & (dots >> 1)) == 0 &&
            (digits & (digits >> 1) & (digits >> 2) & (digits >> 3)) == 0;
 }

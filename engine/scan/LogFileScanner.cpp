@@ -841,6 +841,8 @@ CLogFileScanner::fill_stop_t CLogFileScanner::FillBatch(scan_worker_t& worker, c
             stop = FILL_VIEW_DONE;
             break;
         }
+        // The lines a few ahead: their bytes come from memory while this one is parsed.
+        if (pos + 1024 < size) __builtin_prefetch(data + pos + 1024);
         std::size_t end = FindLineEnd(data, size, pos, context.checkedLength);
         if (end == size && !lastView) {
             stop = FILL_CUT_LINE;
