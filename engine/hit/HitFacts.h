@@ -95,6 +95,7 @@ struct search_facts_t {
     std::uint32_t engineLength = 0;
     std::uint32_t phraseLength = 0;
     std::uint32_t labelLength = 0;
+    std::uint32_t labelHash = 0;
     std::uint32_t keywordCount = 0;
 };
 
@@ -118,6 +119,7 @@ struct referrer_facts_t {
     std::uint32_t domainLength = 0;
     std::uint32_t domainHash = 0;
     std::uint32_t cameFromLength = 0;
+    std::uint32_t cameFromHash = 0;
     page_type_t cameFromType = page_type_t::PAGE;
     referrer_origin_t origin = ORIGIN_UNCOUNTED;
     bool remembered = false;  // pool record: texts are pool copies and the memos are kept

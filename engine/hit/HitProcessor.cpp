@@ -530,6 +530,7 @@ void CHitProcessor::WorkOutReferrer(hit_t& hit, referrer_facts_t& facts, search_
         if (const char* pooled = Intern({label, n})) {
             search.label = pooled;
             search.labelLength = static_cast<std::uint32_t>(n);
+            search.labelHash = memcrc(pooled, n, 0);
         }
     }
 
@@ -547,6 +548,7 @@ void CHitProcessor::WorkOutReferrer(hit_t& hit, referrer_facts_t& facts, search_
     if (const char* pooled = Intern(cameFrom)) {
         facts.cameFrom = pooled;
         facts.cameFromLength = static_cast<std::uint32_t>(cameFromLength);
+        facts.cameFromHash = memcrc(pooled, cameFromLength, 0);
         facts.cameFromType = type;
     }
 }
@@ -955,6 +957,7 @@ void CHitProcessor::CountResources(const hit_t& hit, std::uint64_t bytes, per_hi
     if (entry) {
         state.item.page = entry->url;
         state.item.pageLength = entry->length;
+        state.item.pageHash = m_path->urlHash;
         state.item.pageType = static_cast<page_type_t>(m_pageType);
         state.hasItem = true;
     }
@@ -1016,15 +1019,18 @@ void CHitProcessor::SetLabel(const prepared_hit_t& prep, per_hit_t& state) {
             state.item.label = prep.referrerLabel;
             state.item.labelLength = prep.referrerLabelLength;
             state.item.labelType = page_type_t::REFERRER;
+            state.item.labelHash = m_ref->hash;
         }
         if (navigation && m_classifiers.searchEngines && m_ref->search && m_ref->search->label) {
             state.item.label = m_ref->search->label;
             state.item.labelLength = m_ref->search->labelLength;
+            state.item.labelHash = m_ref->search->labelHash;
             state.item.labelType = page_type_t::REFERRER;
         }
     } else if (navigation && m_ref->cameFrom) {
         state.item.label = m_ref->cameFrom;
         state.item.labelLength = m_ref->cameFromLength;
+        state.item.labelHash = m_ref->cameFromHash;
         state.item.labelType = m_ref->cameFromType;
     }
 }

@@ -28,6 +28,15 @@ std::string_view ItemPage(const path_item_t& item) { return {item.page, item.pag
 
 std::uint32_t TextHash(const char* text, std::uint32_t length) { return memcrc(text, length, 0); }
 
+// Hit processing hands most items over with their hashes.
+std::uint32_t PageHash(const path_item_t& item) {
+    return item.pageHash ? item.pageHash : TextHash(item.page, item.pageLength);
+}
+
+std::uint32_t LabelHash(const path_item_t& item) {
+    return item.labelHash ? item.labelHash : TextHash(item.label, item.labelLength);
+}
+
 constexpr std::string_view kSiteEntry = "(site entry)";
 constexpr std::string_view kSiteExit = "(site exit)";
 
@@ -141,8 +150,8 @@ void CVisitorSessions::CloseSession(visitor_t& visitor, std::int32_t /*nextTime*
     if (visitor.count == 0 || visitor.pageViews == 0) return;
     const path_item_t& first = visitor.path[visitor.first];
     const path_item_t& last = visitor.path[visitor.count - 1];
-    closing_t closing{visitor, TextHash(first.page, first.pageLength), 0, 0};
-    closing.lastHash = &last == &first ? closing.firstHash : TextHash(last.page, last.pageLength);
+    closing_t closing{visitor, PageHash(first), 0, 0};
+    closing.lastHash = &last == &first ? closing.firstHash : PageHash(last);
     // The slots of the session's pages load together rather than one miss after another.
     m_tables.entryPages.Prefetch(closing.firstHash);
     if (visitor.pageViews == 1) m_tables.singleAccessPages.Prefetch(closing.firstHash);
@@ -151,7 +160,7 @@ void CVisitorSessions::CloseSession(visitor_t& visitor, std::int32_t /*nextTime*
     m_hyperlinks.Prefetch(closing.lastHash);
     // Most sessions are one page and what led to it.
     if (first.labelLength > 0) {
-        closing.firstLabelHash = TextHash(first.label, first.labelLength);
+        closing.firstLabelHash = LabelHash(first);
         m_hyperlinks.Prefetch(closing.firstLabelHash);
     }
     const std::uint8_t* flags = CountTags(visitor);
@@ -245,8 +254,7 @@ void CVisitorSessions::ResolveLinks(const closing_t& closing) {
             m_hyperlinks.Touch();
             from = before;
         } else {
-            const std::uint32_t hash =
-                i == firstIndex ? closing.firstLabelHash : TextHash(item.label, item.labelLength);
+            const std::uint32_t hash = i == firstIndex ? closing.firstLabelHash : LabelHash(item);
             from = m_hyperlinks.Page({item.label, item.labelLength}, hash, item.labelType);
         }
         const std::uint32_t to = ItemPageNumber(closing, i);
@@ -271,7 +279,7 @@ std::uint32_t CVisitorSessions::ItemPageNumber(const closing_t& closing, std::in
     const path_item_t& item = visitor.path[i];
     const std::uint32_t hash = i == visitor.first       ? closing.firstHash
                                : i == visitor.count - 1 ? closing.lastHash
-                                                        : TextHash(item.page, item.pageLength);
+                                                        : PageHash(item);
     number = m_hyperlinks.Page(ItemPage(item), hash, item.pageType);
     return number;
 }

@@ -18,6 +18,9 @@ struct path_item_t {
     const char* label = nullptr;  // null: nothing known led to the page
     std::uint32_t labelLength = 0;
     page_type_t labelType = page_type_t::REFERRER;
+    // Hash(0) of the page and of the label, when the caller knows them; 0: worked out here.
+    std::uint32_t pageHash = 0;
+    std::uint32_t labelHash = 0;
 };
 
 // A visitor (by cookie or by host) and its open session.

@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <random>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -253,6 +254,15 @@ TEST_F(HitPreparationTest, PreparingAheadOnAnotherThreadCountsExactlyLikeProcess
         const std::vector<hit_t> hits = MakeHits(seed, 6000, 400);
         const std::string inlineDump = ProcessInline(hits);
         EXPECT_EQ(ProcessOverlapped(hits), inlineDump) << "seed " << seed;
+        // Hashes handed to the sessions with each item must be the texts' own: a wrong one
+        // files a page apart from the same page found by its text.
+        std::set<std::string> pages;
+        std::istringstream lines(inlineDump.substr(inlineDump.find("[hyperlinks]")));
+        std::string line;
+        std::getline(lines, line);
+        while (std::getline(lines, line))
+            EXPECT_TRUE(pages.insert(line.substr(0, line.find(" <"))).second) << line;
+        EXPECT_GT(pages.size(), 100u);
         // The dump must cover what the generator meant to exercise.
         for (const char* part : {"?id=", "google", "search for", "site", "(site entry)"})
             EXPECT_NE(inlineDump.find(part), std::string::npos) << part;
