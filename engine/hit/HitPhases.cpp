@@ -81,31 +81,21 @@ void CHitProcessingConsumer::PrepareBatch(std::span<hit_t> batch) {
     m_processor.PrepareBatch(batch, slot->hits.get());
 }
 
-prepared_hit_t* CHitProcessingConsumer::FindPreparation(const hit_t* hit, std::size_t& left) {
+prepared_hit_t* CHitProcessingConsumer::FindPreparation(const hit_t* hit) {
     for (batch_preparations_t& prepared : m_prepared) {
         const hit_t* batch = prepared.batch.load(std::memory_order_acquire);
         if (!batch) return nullptr;
-        if (hit >= batch && hit < batch + kHitBatchSize) {
-            const std::size_t index = static_cast<std::size_t>(hit - batch);
-            left = static_cast<std::size_t>(kHitBatchSize) - 1 - index;
-            return &prepared.hits[index];
-        }
+        if (hit >= batch && hit < batch + kHitBatchSize) return &prepared.hits[hit - batch];
     }
     return nullptr;
 }
 
 void CHitProcessingConsumer::ProcessHit(hit_t* hit) {
-    std::size_t left = 0;
-    prepared_hit_t* prep = FindPreparation(hit, left);
-    if (!prep || !prep->ready) {
+    prepared_hit_t* prep = FindPreparation(hit);
+    if (prep && prep->ready)
+        m_processor.Count(*hit, *prep);
+    else
         m_processor.ProcessHit(*hit);
-        return;
-    }
-    // Slots past the batch's last hit hold earlier preparations: loading for them only wastes
-    // a little bandwidth.
-    m_processor.PrefetchCounting(left >= 1 ? prep + 1 : nullptr, left >= 2 ? prep + 2 : nullptr,
-                                 left >= 3 ? prep + 3 : nullptr);
-    m_processor.Count(*hit, *prep);
 }
 
 namespace {

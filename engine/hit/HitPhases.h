@@ -66,8 +66,7 @@ private:
     };
     // The scanner fills a few batches in turn; more are prepared when counted.
     static constexpr int kPreparedBatches = 8;
-    // The preparation of `hit`, and how many slots of its batch follow it.
-    prepared_hit_t* FindPreparation(const hit_t* hit, std::size_t& left);
+    prepared_hit_t* FindPreparation(const hit_t* hit);
 
     batch_preparations_t m_prepared[kPreparedBatches];
     CHitProcessor m_processor;

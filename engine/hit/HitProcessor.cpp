@@ -307,50 +307,8 @@ void CHitProcessor::Prepare(hit_t& hit, prepared_hit_t& prep) {
     FinishPreparing(hit, prep);
 }
 
-// Starts loading a facts record and the cache entry it is found by.
-template <class Facts>
-void PrefetchFacts(const CFastHashTable<facts_key_t<Facts>>& cache, std::uint32_t hash) {
-    if (const facts_key_t<Facts>* key = cache.PeekFirst(hash)) {
-        if (const Facts* facts = key->GetFacts()) {
-            // The whole record and the start of its text (which follows it).
-            const char* bytes = reinterpret_cast<const char*>(facts);
-            for (std::size_t at = 0; at <= sizeof(Facts); at += 64) __builtin_prefetch(bytes + at);
-        }
-    }
-}
-
-// Preparing a batch works on four hits at once, each a step further: hashing (and loading the
-// cache slots), loading the facts records, loading the table entries they remember, and the
-// rest. A repeated hit then finds what it needs in the cache instead of waiting for memory
-// four times in a row.
 void CHitProcessor::PrepareBatch(std::span<hit_t> hits, prepared_hit_t* preps) {
-    constexpr std::size_t kAhead = 3;
-    const std::size_t n = hits.size();
-    for (std::size_t i = 0; i < n + kAhead; ++i) {
-        if (i < n) BeginPreparing(hits[i], preps[i]);
-        if (i >= 1 && i - 1 < n && preps[i - 1].valid) {
-            const prepared_hit_t& prep = preps[i - 1];
-            PrefetchFacts(m_paths, prep.pathHash);
-            PrefetchFacts(m_referrers, prep.referrerHash);
-            PrefetchFacts(m_hosts, prep.hostHash);
-        }
-        if (i >= 2 && i - 2 < n && preps[i - 2].valid) PrefetchReferrerSide(preps[i - 2]);
-        if (i >= kAhead && i - kAhead < n) FinishPreparing(hits[i - kAhead], preps[i - kAhead]);
-    }
-}
-
-// The entries the referrer side of a repeated hit counts in.
-void CHitProcessor::PrefetchReferrerSide(const prepared_hit_t& prep) const {
-    if (const facts_key_t<path_facts_t>* key = m_paths.PeekFirst(prep.pathHash)) {
-        if (const path_facts_t* path = key->GetFacts())
-            __builtin_prefetch(path->memo.pageReferrers.entry);
-    }
-    if (const facts_key_t<referrer_facts_t>* key = m_referrers.PeekFirst(prep.referrerHash)) {
-        if (const referrer_facts_t* ref = key->GetFacts()) {
-            __builtin_prefetch(ref->referringPage.entry);
-            __builtin_prefetch(ref->referringDomain.entry);
-        }
-    }
+    for (std::size_t i = 0; i < hits.size(); ++i) Prepare(hits[i], preps[i]);
 }
 
 void CHitProcessor::BeginPreparing(hit_t& hit, prepared_hit_t& prep) {
@@ -776,34 +734,6 @@ int CHitProcessor::Count(hit_t& hit, prepared_hit_t& prep) {
         m_sessions->RecordVisit(visit);
     }
     return 1;
-}
-
-// Counting looks two hits ahead: the records of the hit after next and the entries of the
-// next one start loading while this one is counted.
-void CHitProcessor::PrefetchCounting(const prepared_hit_t* next, const prepared_hit_t* afterNext,
-                                     const prepared_hit_t* third) {
-    // A preparation was written on the other core: its first lines are what counting reads.
-    if (third) {
-        __builtin_prefetch(third);
-        __builtin_prefetch(reinterpret_cast<const char*>(third) + 64);
-    }
-    if (afterNext && afterNext->ready && afterNext->valid && !afterNext->filtered) {
-        __builtin_prefetch(afterNext->path);
-        __builtin_prefetch(reinterpret_cast<const char*>(afterNext->path) + 64);
-        __builtin_prefetch(afterNext->host);
-        __builtin_prefetch(afterNext->referrer);
-    }
-    if (!next || !next->ready || !next->valid || next->filtered) return;
-    if (next->host) {
-        __builtin_prefetch(next->host->entry.entry);
-        __builtin_prefetch(next->host->visitor.visitor.entry);
-        __builtin_prefetch(next->host->country.entry);
-    }
-    if (next->pageType != kUnsuccessfulPageType && next->path->remembered) {
-        __builtin_prefetch(next->path->memo.resource.entry);
-        __builtin_prefetch(next->path->memo.typed.entry);
-        __builtin_prefetch(next->path->memo.directory.entry);
-    }
 }
 
 // The entries a repeated hit is about to count in start loading together.

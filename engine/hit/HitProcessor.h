@@ -89,9 +89,6 @@ public:
     // Prepare for each hit of a batch, in order, `preps` holding one preparation per hit.
     void PrepareBatch(std::span<hit_t> hits, prepared_hit_t* preps);
     int Count(hit_t& hit, prepared_hit_t& prep);
-    // Starts loading what counting the next three prepared hits will touch (any may be null).
-    void PrefetchCounting(const prepared_hit_t* next, const prepared_hit_t* afterNext,
-                          const prepared_hit_t* third = nullptr);
     // Frees what Prepare allocated for a preparation (its buffer for texts not remembered).
     static void ReleasePreparation(prepared_hit_t& prep);
 
@@ -113,7 +110,6 @@ private:
     // the rest.
     void BeginPreparing(hit_t& hit, prepared_hit_t& prep);
     void FinishPreparing(hit_t& hit, prepared_hit_t& prep);
-    void PrefetchReferrerSide(const prepared_hit_t& prep) const;
     static bool Validate(const hit_t& hit);
     static void FoldCase(hit_t& hit);
     // The path's facts, remembered or worked out into the preparation.

@@ -106,15 +106,6 @@ public:
     // A memo of `entry`, which must be an entry of this table as it stands.
     CEntryMemo<T> Remember(T* entry) const { return {entry, entry ? m_epoch : 0}; }
 
-    // The entry in the first slot a key with Hash(0) = `hash` probes, when that slot is used
-    // and already loaded or worth waiting for: lets a caller start loading what the entry
-    // points to before it looks the key up. Null while compact or sorted.
-    const T* PeekFirst(uint32_t hash) const {
-        if (!m_slots || m_compact || m_sorted) return nullptr;
-        const Slot& slot = m_slots[m_range(hash)];
-        return slot.used && slot.hash == hash ? &slot.entry : nullptr;
-    }
-
     // Starts loading the first slot a key with Hash(0) = `hash` probes, so that the lookups of
     // one hit in several large tables wait for memory together rather than one after another.
     void Prefetch(uint32_t hash) const {
