@@ -364,8 +364,6 @@ void CHitProcessor::CountReferrerSide(hit_t& hit, prepared_hit_t& prep) {
     if (hit.referrerPresent && hit.status == 404)
         CountPair(m_tables.notFoundReferrers, url, referrer);
     if (!ref.external) return;
-    if (ref.origin != ORIGIN_UNCOUNTED)
-        ++m_tables.counters.referrerOrigins[static_cast<std::size_t>(ref.origin)];
     referrer_facts_t* memos = ref.remembered ? &ref : nullptr;
     if (ref.none) {
         CountText(m_tables.referringPages, kNoReferrer, &m_noReferrerPage);
@@ -376,14 +374,22 @@ void CHitProcessor::CountReferrerSide(hit_t& hit, prepared_hit_t& prep) {
     }
     CountPair(m_tables.pageReferrers, url, referrer,
               path.remembered ? &path.memo.pageReferrers : nullptr);
+}
+
+// An external referrer's origin, domain and search, counted with the hit's other counts: the
+// scan thread has the costlier half of the work.
+void CHitProcessor::CountReferrerOrigin(referrer_facts_t& ref) {
+    if (ref.origin != ORIGIN_UNCOUNTED)
+        ++m_tables.counters.referrerOrigins[static_cast<std::size_t>(ref.origin)];
     if (!ref.domain) {
         CountText(m_tables.referringDomains, kNoReferrer, &m_noReferrerDomain);
     } else {
         hashed_text_t domain;
         domain.text = std::string_view(ref.domain, ref.domainLength);
         domain.hash = ref.domainHash;
-        if (memos) domain.pooled = ref.domain;
-        CountText(m_tables.referringDomains, domain, memos ? &memos->referringDomain : nullptr);
+        if (ref.remembered) domain.pooled = ref.domain;
+        CountText(m_tables.referringDomains, domain,
+                  ref.remembered ? &ref.referringDomain : nullptr);
     }
     CountSearch(ref);
 }
@@ -715,6 +721,7 @@ int CHitProcessor::Count(hit_t& hit, prepared_hit_t& prep) {
     const bool success = m_pageType != kUnsuccessfulPageType;
     if (success) CountResources(hit, bytes, state);
     if (prep.agentKnown) CountAgent(prep);
+    if (m_ref->external) CountReferrerOrigin(*m_ref);
     SetLabel(prep, state);
     CountHostAndUser(hit, bytes, state);
     CountCountry(hit);

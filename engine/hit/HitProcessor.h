@@ -127,13 +127,12 @@ private:
     void RememberQueryPairs(path_facts_t& facts);
     // The preparation's buffer for texts not remembered (allocated on first use).
     char* PreparationBuffer(prepared_hit_t& prep) const;
-    // Counts what preparing counts: query strings, tracked files, referrers, referring domains
-    // and searches.
+    // Counts what preparing counts: query strings, tracked files, referring pages and page
+    // referrers.
     void CountReferrerSide(hit_t& hit, prepared_hit_t& prep);
     void CountQueryStrings(CNestedTable& table, path_facts_t& facts, std::string_view path,
                            bool memos);
     void CountTrackedFiles(const hit_t& hit, prepared_hit_t& prep, hashed_text_t& referrer);
-    void CountSearch(referrer_facts_t& ref);
     // The pool key of `text`, interned once per run (labels that no table holds).
     const char* Intern(std::string_view text);
 
@@ -146,6 +145,8 @@ private:
     void CountResources(const hit_t& hit, std::uint64_t bytes, per_hit_t& state);
     void CountAgent(const prepared_hit_t& prep);
     void SetLabel(const prepared_hit_t& prep, per_hit_t& state);
+    void CountReferrerOrigin(referrer_facts_t& ref);
+    void CountSearch(referrer_facts_t& ref);
     void CountCountry(const hit_t& hit);
     country_result_t LookUpCountry(const hit_t& hit, bool byDatabase);
     void CountHostAndUser(const hit_t& hit, std::uint64_t bytes, per_hit_t& state);
@@ -161,7 +162,7 @@ private:
 
     // ---- owned by preparing ----
     int* m_cookieData;
-    CEntryMemo<referinfo_t> m_noReferrerPage, m_noReferrerDomain;
+    CEntryMemo<referinfo_t> m_noReferrerPage;
     // Search labels and came-from pages: one pool copy per distinct text.
     CFastHashTable<referinfo_t> m_interned{1024};
 
@@ -198,6 +199,7 @@ private:
     std::string_view m_urlView;
     int m_pageType = 0;
     day_memo_t m_hitDay, m_pageViewDay;
+    CEntryMemo<referinfo_t> m_noReferrerDomain;
     CEntryMemo<user_info_t> m_lastUser;
     referrer_facts_t m_noFacts;  // m_ref before the first hit
 };
