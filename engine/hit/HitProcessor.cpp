@@ -302,32 +302,24 @@ const char* FactsText(const Facts* facts) {
     return reinterpret_cast<const char*>(facts + 1);
 }
 
-void CHitProcessor::Prepare(hit_t& hit, prepared_hit_t& prep) {
-    BeginPreparing(hit, prep);
-    FinishPreparing(hit, prep);
-}
-
 void CHitProcessor::PrepareBatch(std::span<hit_t> hits, prepared_hit_t* preps) {
     for (std::size_t i = 0; i < hits.size(); ++i) Prepare(hits[i], preps[i]);
 }
 
-void CHitProcessor::BeginPreparing(hit_t& hit, prepared_hit_t& prep) {
+void CHitProcessor::Prepare(hit_t& hit, prepared_hit_t& prep) {
     prep.ready = true;
     prep.valid = Validate(hit);
     prep.filtered = false;
     if (!prep.valid) return;
     if (hit.cookiePresent && m_cookieData) *m_cookieData = 1;
     if (!m_options.caseSensitive) FoldCase(hit);
+    // The remembered path, referrer and host load while the others are hashed.
     prep.pathHash = memcrc(hit.path, static_cast<std::size_t>(hit.pathLen), 0);
     m_paths.Prefetch(prep.pathHash);
     prep.referrerHash = memcrc(hit.referrer, static_cast<std::size_t>(hit.referrerLen), 0);
     m_referrers.Prefetch(prep.referrerHash);
     prep.hostHash = memcrc(hit.host, static_cast<std::size_t>(hit.hostLen), 0);
     m_hosts.Prefetch(prep.hostHash);
-}
-
-void CHitProcessor::FinishPreparing(hit_t& hit, prepared_hit_t& prep) {
-    if (!prep.valid) return;
     PrepareReferrer(hit, prep, prep.referrerHash);
     PreparePath(hit, prep);
     const bool success = hit.status >= 200 && hit.status <= 399;

@@ -106,10 +106,6 @@ private:
     };
 
     // ---- preparing ----
-    // Validation, case folding and the hashes of the texts looked up; FinishPreparing does
-    // the rest.
-    void BeginPreparing(hit_t& hit, prepared_hit_t& prep);
-    void FinishPreparing(hit_t& hit, prepared_hit_t& prep);
     static bool Validate(const hit_t& hit);
     static void FoldCase(hit_t& hit);
     // The path's facts, remembered or worked out into the preparation.
