@@ -63,8 +63,9 @@ inline constexpr int kUnsuccessfulPageType = 8;
 //
 // Processing is two steps. Prepare works out what a hit's texts mean (validation, case
 // folding, referrer decoding, URL normalisation, page type, filters, the agent lists, and the
-// facts it remembers per distinct path, referrer, host and agent); Count adds the hit to the
-// tables and the sessions. Prepare touches nothing Count changes, so a parsing thread may
+// facts it remembers per distinct path, referrer, host and agent) and counts the tables only
+// it touches (query strings, tracked files, referring pages, page referrers); Count adds the
+// hit to the other tables and the sessions. The two share no table, so a parsing thread may
 // prepare the batches ahead of the one being counted, in log order.
 class LOGVANE_ENGINE_API CHitProcessor {
 public:
