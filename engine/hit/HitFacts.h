@@ -67,8 +67,7 @@ struct path_facts_t {
     std::uint32_t directoryLength = 0;
     std::uint32_t directoryHash = 0;
     page_type_t type = page_type_t::PAGE;
-    bool remembered = false;     // pool record: texts are pool copies and the memos are kept
-    const char* path = nullptr;  // the pool copy of the path as logged; null when not remembered
+    bool remembered = false;  // pool record: texts are pool copies and the memos are kept
     // The query-string pairs of the path, pool memory; none when pairs is null.
     query_pair_t* pairs = nullptr;
     std::uint32_t pairCount = 0;

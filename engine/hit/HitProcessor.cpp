@@ -556,7 +556,7 @@ void CHitProcessor::PreparePath(const hit_t& hit, prepared_hit_t& prep) {
         FindFacts(m_paths, m_options.rememberedTexts, hit.path, length, prep.pathHash, isNew);
     if (known && !isNew) {
         prep.path = known;
-        prep.pooledPath = known->path;
+        prep.pooledPath = known->remembered ? FactsText(known) : nullptr;
         return;
     }
     const std::size_t urlLength = m_normalizer.Normalize(hit.Path(), true, m_url.data());
@@ -584,10 +584,9 @@ void CHitProcessor::PreparePath(const hit_t& hit, prepared_hit_t& prep) {
         if (urlCopy && (slash == std::string_view::npos || directory)) {
             *known = worked;
             known->remembered = true;
-            known->path = path;
             known->url = urlCopy;
             known->directory = directory;
-            RememberQueryPairs(*known);
+            RememberQueryPairs(*known, {path, length});
             prep.path = known;
             prep.pooledPath = path;
             return;
@@ -608,8 +607,8 @@ void CHitProcessor::PreparePath(const hit_t& hit, prepared_hit_t& prep) {
 
 // Splits the query of a path that is being remembered into pool copies of its pairs; a path
 // whose copies the pool refuses keeps no pairs and is split at every hit.
-void CHitProcessor::RememberQueryPairs(path_facts_t& facts) {
-    const url_query_t query = SplitQuery(std::string_view(facts.path, std::strlen(facts.path)));
+void CHitProcessor::RememberQueryPairs(path_facts_t& facts, std::string_view path) {
+    const url_query_t query = SplitQuery(path);
     if (!query.hasQuery) return;
     std::uint32_t count = 0;
     ForEachQueryPair(query.query, [&count](std::string_view, std::string_view) {

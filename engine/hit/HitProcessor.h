@@ -121,7 +121,8 @@ private:
     bool PoolReferrerTexts(referrer_facts_t& facts, const char* raw, std::uint32_t rawLength);
     void PrepareHost(const hit_t& hit, prepared_hit_t& prep);
     void PrepareAgent(const hit_t& hit, prepared_hit_t& prep);
-    void RememberQueryPairs(path_facts_t& facts);
+    // `path` is the remembered path as logged (pool copy).
+    void RememberQueryPairs(path_facts_t& facts, std::string_view path);
     // The preparation's buffer for texts not remembered (allocated on first use).
     char* PreparationBuffer(prepared_hit_t& prep) const;
     // Counts what preparing counts: query strings, tracked files, referring pages and page
