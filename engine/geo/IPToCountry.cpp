@@ -1,6 +1,9 @@
 #include "engine/geo/IPToCountry.h"
 
+#include <fcntl.h>
 #include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -9,8 +12,7 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
-#include <iterator>
-#include <map>
+#include <memory>
 #include <numeric>
 #include <random>
 
@@ -57,31 +59,199 @@ std::string FirstLineOf(const std::string& text) {
     return line;
 }
 
-bool ParseNumber(const char*& p, const char* end, std::uint32_t& value) {
-    std::uint64_t v = 0;
-    const char* start = p;
-    while (p < end && *p >= '0' && *p <= '9' && v <= 0xFFFFFFFFull) v = v * 10 + (*p++ - '0');
+// The database text is followed by this many zero bytes, so that a line can be read eight
+// bytes at a time and a number always ends at a byte that is not a digit.
+constexpr std::size_t kPadding = 16;
+
+std::uint64_t Load8(const char* p) {
+    std::uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// The first `size` bytes of a padded text in a word, the rest zero.
+std::uint64_t Prefix8(std::string_view text) {
+    const std::uint64_t v = Load8(text.data());
+    return text.size() >= 8 ? v : v & ((std::uint64_t{1} << (8 * text.size())) - 1);
+}
+
+// How many of the eight bytes of `chunk` (first byte lowest) are digits before the first
+// other byte. A carry out of a byte above 0xF9 only disturbs the bytes after it.
+unsigned LeadingDigits(std::uint64_t chunk) {
+    constexpr std::uint64_t kHigh = 0xF0F0F0F0F0F0F0F0ull, kDigitHigh = 0x3030303030303030ull;
+    const std::uint64_t other =
+        ((chunk & kHigh) ^ kDigitHigh) | (((chunk + 0x0606060606060606ull) & kHigh) ^ kDigitHigh);
+    return other ? static_cast<unsigned>(__builtin_ctzll(other)) / 8 : 8;
+}
+
+// The value of the first `count` (1 to 8) digits of `chunk`.
+std::uint64_t DigitsValue(std::uint64_t chunk, unsigned count) {
+    chunk = (chunk & 0x0F0F0F0F0F0F0F0Full) << (8 * (8 - count));
+    chunk = (chunk * 2561) >> 8;
+    chunk = ((chunk & 0x00FF00FF00FF00FFull) * 6553601) >> 16;
+    return ((chunk & 0x0000FFFF0000FFFFull) * 42949672960001ull) >> 32;
+}
+
+// The digits at `p` (of a padded text) as an unsigned 32-bit number; false without a digit
+// or beyond 32 bits.
+[[gnu::always_inline]] inline bool ParseNumber(const char*& p, std::uint32_t& value) {
+    const std::uint64_t chunk = Load8(p);
+    const unsigned count = LeadingDigits(chunk);
+    if (count == 0) return false;
+    std::uint64_t v = DigitsValue(chunk, count);
+    p += count;
+    if (count == 8) {
+        // Addresses have up to ten digits; more are leading zeros or too large.
+        const unsigned more = LeadingDigits(Load8(p));
+        if (more == 1) {
+            v = v * 10 + static_cast<unsigned>(p[0] - '0');
+        } else if (more == 2) {
+            v = v * 100 + static_cast<unsigned>(p[0] - '0') * 10 +
+                static_cast<unsigned>(p[1] - '0');
+        } else if (more > 2) {
+            for (; static_cast<unsigned char>(*p - '0') <= 9; ++p) {
+                v = v * 10 + static_cast<unsigned>(*p - '0');
+                if (v > 0xFFFFFFFFull) return false;
+            }
+        }
+        p += more <= 2 ? more : 0;
+        if (v > 0xFFFFFFFFull) return false;
+    }
     value = static_cast<std::uint32_t>(v);
-    return p > start && v <= 0xFFFFFFFFull;
+    return true;
+}
+
+// The first line feed from `p` on, or `end` when there is none before it.
+[[gnu::always_inline]] inline const char* FindLineEnd(const char* p, const char* end) {
+    for (; p < end; p += 8) {
+        const std::uint64_t x = Load8(p) ^ 0x0A0A0A0A0A0A0A0Aull;
+        const std::uint64_t found = (x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull;
+        if (found) return std::min(p + __builtin_ctzll(found) / 8, end);
+    }
+    return end;
 }
 
 struct parsed_line_t {
     std::uint32_t start;
     std::uint32_t end;
-    std::string_view abbrev;
-    std::string_view name;
+    std::string_view country;  // "code<TAB>name", without trailing carriage returns
 };
 
-bool ParseDatabaseLine(const char* p, const char* end, parsed_line_t& line) {
-    if (!ParseNumber(p, end, line.start) || p >= end || *p++ != '\t') return false;
-    if (!ParseNumber(p, end, line.end) || p >= end || *p++ != '\t') return false;
-    const char* tab = static_cast<const char*>(std::memchr(p, '\t', static_cast<size_t>(end - p)));
-    if (!tab) return false;
-    line.abbrev = std::string_view(p, static_cast<size_t>(tab - p));
-    line.name = std::string_view(tab + 1, static_cast<size_t>(end - tab - 1));
-    while (!line.name.empty() && line.name.back() == '\r') line.name.remove_suffix(1);
-    return line.start <= line.end;
+// The line of a padded text that starts at `p`; `next` is set to its line feed (or `end`).
+// False when the line does not begin with two numbers, each followed by a tab.
+[[gnu::always_inline]] inline bool ParseDatabaseLine(const char* p, const char* end,
+                                                     parsed_line_t& line, const char*& next) {
+    const char* const first = p;
+    if (!ParseNumber(p, line.start) || *p++ != '\t' || !ParseNumber(p, line.end) || *p++ != '\t') {
+        next = FindLineEnd(first, end);
+        return false;
+    }
+    next = FindLineEnd(p, end);
+    const char* textEnd = next;
+    while (textEnd > p && textEnd[-1] == '\r') --textEnd;
+    line.country = std::string_view(p, static_cast<size_t>(textEnd - p));
+    return true;
 }
+
+// The whole file in one read, followed by kPadding zero bytes; false (errno set) when it
+// cannot be read.
+bool ReadWholeFile(const std::string& path, std::unique_ptr<char[]>& bytes, std::size_t& size) {
+    struct descriptor_t {
+        int fd;
+        ~descriptor_t() {
+            if (fd >= 0) ::close(fd);
+        }
+    } file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+    struct stat info {};
+    if (file.fd < 0 || ::fstat(file.fd, &info) != 0) return false;
+    // One byte more than the size: a file that grew since is read to its end.
+    std::size_t capacity = static_cast<std::size_t>(info.st_size) + 1;
+    bytes = std::make_unique_for_overwrite<char[]>(capacity + kPadding);
+    size = 0;
+    for (;;) {
+        if (size == capacity) {
+            auto larger = std::make_unique_for_overwrite<char[]>(capacity * 2 + kPadding);
+            std::memcpy(larger.get(), bytes.get(), size);
+            bytes = std::move(larger);
+            capacity *= 2;
+        }
+        const ssize_t n = ::read(file.fd, bytes.get() + size, capacity - size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) break;
+        size += static_cast<std::size_t>(n);
+    }
+    std::memset(bytes.get() + size, 0, kPadding);
+    return true;
+}
+
+// Country texts "code<TAB>name" of a padded text -> their index, for the few hundred distinct
+// countries of a database. Equal texts are equal (code, name) pairs, so a known text needs no
+// splitting.
+class CCountryIndex {
+public:
+    // Sets `index` to the country of `text`, appending the country to `countries` on first
+    // sight; false when the text holds no tab.
+    template <class Countries>
+    bool Find(std::string_view text, Countries& countries, std::uint32_t& index) {
+        const key_t key{Prefix8(text), text.size() > 8 ? Prefix8(text.substr(8)) : 0, text.size()};
+        const std::uint64_t hash = Hash(key);
+        const std::size_t mask = m_slots.size() - 1;
+        std::size_t at = hash & mask;
+        for (; m_slots[at] != kEmpty; at = (at + 1) & mask) {
+            index = m_slots[at];
+            if (m_hashes[index] == hash && Same(index, key, text)) return true;
+        }
+        const std::size_t tab = text.find('\t');
+        if (tab == std::string_view::npos) return false;
+        index = static_cast<std::uint32_t>(m_keys.size());
+        m_slots[at] = index;
+        m_keys.push_back(key);
+        m_hashes.push_back(hash);
+        m_texts.emplace_back(text);
+        countries.push_back({std::string(text.substr(0, tab)), std::string(text.substr(tab + 1))});
+        if (m_slots.size() < m_keys.size() * 2) Grow();
+        return true;
+    }
+
+private:
+    static constexpr std::uint32_t kEmpty = UINT32_MAX;
+
+    // The first sixteen bytes of a text and its length.
+    struct key_t {
+        std::uint64_t first, second;
+        std::size_t size;
+    };
+
+    static std::uint64_t Hash(const key_t& key) {
+        std::uint64_t h = (key.first ^ (key.size << 56)) * 0x9E3779B97F4A7C15ull;
+        h = (h ^ key.second) * 0xC2B2AE3D27D4EB4Full;
+        return h ^ (h >> 29);
+    }
+
+    bool Same(std::uint32_t index, const key_t& key, std::string_view text) const {
+        const key_t& known = m_keys[index];
+        if (known.first != key.first || known.second != key.second || known.size != key.size)
+            return false;
+        return text.size() <= 16 ||
+               std::memcmp(m_texts[index].data() + 16, text.data() + 16, text.size() - 16) == 0;
+    }
+
+    void Grow() {
+        m_slots.assign(m_slots.size() * 2, kEmpty);
+        const std::size_t mask = m_slots.size() - 1;
+        for (std::uint32_t i = 0; i < m_hashes.size(); ++i) {
+            std::size_t at = m_hashes[i] & mask;
+            while (m_slots[at] != kEmpty) at = (at + 1) & mask;
+            m_slots[at] = i;
+        }
+    }
+
+    std::vector<std::uint32_t> m_slots = std::vector<std::uint32_t>(1024, kEmpty);
+    std::vector<key_t> m_keys;
+    std::vector<std::uint64_t> m_hashes;
+    std::vector<std::string> m_texts;
+};
 
 }  // namespace
 
@@ -231,41 +401,56 @@ bool CIPToCountry::Load() {
     m_ranges.clear();
     m_countries.clear();
     m_current = -1;
-    std::ifstream in(m_databasePath, std::ios::binary);
-    if (!in) {
+    std::unique_ptr<char[]> text;
+    std::size_t size = 0;
+    if (!ReadWholeFile(m_databasePath, text, size)) {
         AddSystemError("cannot open " + m_databasePath + ": " + std::strerror(errno));
         return false;
     }
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::map<std::pair<std::string_view, std::string_view>, std::uint32_t> countries;
-    std::vector<std::pair<std::uint32_t, range_t>> ranges;
-    const char* p = text.data();
-    const char* const end = p + text.size();
-    while (p < end && !CProgress::ShouldCancel()) {
-        const char* nl =
-            static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
-        const char* lineEnd = nl ? nl : end;
-        parsed_line_t line;
-        if (ParseDatabaseLine(p, lineEnd, line)) {
-            auto [it, isNew] = countries.try_emplace({line.abbrev, line.name},
-                                                     static_cast<std::uint32_t>(countries.size()));
-            if (isNew) m_countries.push_back({std::string(line.abbrev), std::string(line.name)});
-            ranges.push_back({line.start, {line.end, it->second}});
+    CCountryIndex countries;
+    bool sorted = true;
+    std::uint32_t previous = 0;
+    const char* p = text.get();
+    const char* const end = p + size;
+    // Database lines are about 35 bytes long.
+    m_starts.reserve(size / 32);
+    m_ranges.reserve(size / 32);
+    for (std::uint32_t line = 0; p < end; ++line) {
+        // Cancel is looked at now and then: a line costs far less than the look.
+        if ((line & 4095) == 0 && CProgress::ShouldCancel()) break;
+        const char* lineEnd;
+        parsed_line_t parsed;
+        std::uint32_t country;
+        if (ParseDatabaseLine(p, end, parsed, lineEnd) && parsed.start <= parsed.end &&
+            countries.Find(parsed.country, m_countries, country)) {
+            sorted = sorted && parsed.start >= previous;
+            previous = parsed.start;
+            m_starts.push_back(parsed.start);
+            m_ranges.push_back({parsed.end, country});
         }
         p = lineEnd + 1;
     }
     // The search needs ascending starts; a hand-edited file may not keep them.
-    if (!std::is_sorted(ranges.begin(), ranges.end(),
-                        [](const auto& a, const auto& b) { return a.first < b.first; }))
-        std::stable_sort(ranges.begin(), ranges.end(),
-                         [](const auto& a, const auto& b) { return a.first < b.first; });
-    m_starts.reserve(ranges.size());
-    m_ranges.reserve(ranges.size());
-    for (const auto& [start, range] : ranges) {
-        m_starts.push_back(start);
-        m_ranges.push_back(range);
-    }
+    if (!sorted) SortRanges();
+    m_starts.shrink_to_fit();
+    m_ranges.shrink_to_fit();
     return !m_starts.empty();
+}
+
+void CIPToCountry::SortRanges() {
+    std::vector<std::uint32_t> order(m_starts.size());
+    std::iota(order.begin(), order.end(), 0u);
+    std::stable_sort(order.begin(), order.end(), [this](std::uint32_t a, std::uint32_t b) {
+        return m_starts[a] < m_starts[b];
+    });
+    std::vector<std::uint32_t> starts(order.size());
+    std::vector<range_t> ranges(order.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        starts[i] = m_starts[order[i]];
+        ranges[i] = m_ranges[order[i]];
+    }
+    m_starts = std::move(starts);
+    m_ranges = std::move(ranges);
 }
 
 std::uint32_t CIPToCountry::Convert(std::string_view ip) const {

@@ -68,6 +68,8 @@ private:
     };
 
     bool ForcedCheck() const;
+    // Orders the ranges by start, equal starts in file order.
+    void SortRanges();
     bool FetchRemote(const std::string& localVersion, bool present, const std::string& proxy);
     bool InstallShipped(const std::string& localVersion, bool present);
     bool Unpack(const std::string& archive);

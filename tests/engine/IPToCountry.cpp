@@ -135,6 +135,98 @@ TEST_F(IPToCountryTest, DamagedLinesAreSkippedAndUnsortedFilesStillSearch) {
     EXPECT_EQ(geo->GetIPAbbrev(), "Unknown") << "missing texts read as Unknown";
 }
 
+struct odd_line_case_t {
+    const char* what;
+    const char* database;
+    std::uint32_t address;
+    const char* abbrev;
+    const char* name;
+};
+
+class IPToCountryOddLines : public IPToCountryTest,
+                            public ::testing::WithParamInterface<odd_line_case_t> {};
+
+TEST_P(IPToCountryOddLines, ReadsTheRangeAsWritten) {
+    auto geo = Make(GetParam().database);
+    ASSERT_TRUE(geo->Load());
+    geo->FindIP(GetParam().address);
+    EXPECT_EQ(geo->GetIPAbbrev(), GetParam().abbrev);
+    EXPECT_EQ(geo->GetIPName(), GetParam().name);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, IPToCountryOddLines,
+    ::testing::Values(
+        odd_line_case_t{"NoFinalLineEnd", "10\t20\tAA\tA\n30\t40\tBB\tLast", 35, "BB", "Last"},
+        odd_line_case_t{"TabsInTheName", "10\t20\tTT\tOne\tTwo\r\r\n", 15, "TT", "One\tTwo"},
+        odd_line_case_t{"SameCodeOtherName", "10\t20\tXX\tFirst\n30\t40\tXX\tSecond\n", 35, "XX",
+                        "Second"},
+        odd_line_case_t{"SameNameOtherCode", "10\t20\tXA\tSame\n30\t40\tXB\tSame\n", 35, "XB",
+                        "Same"},
+        odd_line_case_t{"LongCodeSharingItsStart",
+                        "10\t20\tABCDEFGHIJ\tLong\n30\t40\tABCDEFGHIK\tLong\n", 35, "ABCDEFGHIK",
+                        "Long"},
+        odd_line_case_t{"LeadingZerosAndTheTopAddress",
+                        "0000000010\t0020\tZZ\tZeros\n4294967000\t4294967295\tTP\tTop\n",
+                        4294967295u, "TP", "Top"},
+        odd_line_case_t{"EmptyCodeNamedRange", "10\t20\t\tNameOnly\n", 15, "Unknown", "NameOnly"},
+        odd_line_case_t{"EqualStartsKeepFileOrder",
+                        "50\t60\tLA\tLater\n10\t20\tAA\tA\n"
+                        "50\t55\tSE\tSecond\n",
+                        52, "SE", "Second"}),
+    [](const ::testing::TestParamInfo<odd_line_case_t>& info) { return info.param.what; });
+
+TEST_F(IPToCountryTest, NumbersOfEveryLengthReadExactly) {
+    // Starts of 1 to 10 digits, zero-padded ones, and the largest address.
+    const std::vector<std::string> starts = {
+        "7",       "42",       "305",       "4096",       "65536",          "123456",
+        "9999999", "16777216", "123456789", "1234567890", "00001234567999", "4294967294"};
+    std::string database;
+    for (const std::string& start : starts) database += start + "\t" + start + "\tNN\tN\n";
+    database += "000000000000000000004294967295\t4294967295\tTP\tTop\n";
+    database += "4294967296\t4294967296\tXX\tOne past the top\n";
+    database += "18446744073709551617\t1\tXX\tWraps a 64-bit number\n";
+    auto geo = Make(database);
+    ASSERT_TRUE(geo->Load());
+    EXPECT_EQ(geo->GetCount(), starts.size() + 1);
+    for (const std::string& start : starts) {
+        const auto address = static_cast<std::uint32_t>(std::stoull(start));
+        geo->FindIP(address);
+        EXPECT_EQ(geo->GetIPAbbrev(), "NN") << start;
+        geo->FindIP(address + 1);
+        EXPECT_EQ(geo->GetIPAbbrev(), address + 1 == 4294967295u ? "TP" : "Unknown") << start;
+    }
+    geo->FindIP(4294967295u);
+    EXPECT_EQ(geo->GetIPName(), "Top");
+}
+
+TEST_F(IPToCountryTest, ManyCountriesKeepTheirOwnTexts) {
+    std::string database;
+    for (int i = 0; i < 2000; ++i) {
+        const int country = i % 700;
+        database += std::to_string(i * 10 + 1) + "\t" + std::to_string(i * 10 + 5) + "\tC" +
+                    std::to_string(country) + "\tName " + std::to_string(country) + "\n";
+    }
+    auto geo = Make(database);
+    ASSERT_TRUE(geo->Load());
+    ASSERT_EQ(geo->GetCount(), 2000u);
+    for (int i = 0; i < 2000; i += 7) {
+        geo->FindIP(static_cast<std::uint32_t>(i * 10 + 3));
+        EXPECT_EQ(geo->GetIPAbbrev(), "C" + std::to_string(i % 700)) << i;
+        EXPECT_EQ(geo->GetIPName(), "Name " + std::to_string(i % 700)) << i;
+    }
+}
+
+TEST_F(IPToCountryTest, ReloadingReplacesTheRanges) {
+    auto geo = Make(kDatabase);
+    ASSERT_TRUE(geo->Load());
+    WriteFile(geo->GetDatabasePath(), "16777216\t16777471\tNZ\tNew Zealand\n");
+    ASSERT_TRUE(geo->Load());
+    EXPECT_EQ(geo->GetCount(), 1u);
+    geo->FindIP(16777300);
+    EXPECT_EQ(geo->GetIPName(), "New Zealand");
+}
+
 TEST_F(IPToCountryTest, MissingOrEmptyDatabaseLoadsNothing) {
     CIPToCountry missing(m_dir.file("nowhere"));
     EXPECT_FALSE(missing.Load());
