@@ -222,6 +222,7 @@ CHitProcessor::CHitProcessor(CRunTables& tables, CVisitorSessions* sessions, hit
       m_tables(tables),
       m_sessions(sessions),
       m_countScratch(kScratchSize),
+      m_queryScratch(kScratchSize),
       m_ref(&m_noFacts) {
     if (!m_options.caseSensitive) {
         std::string domain = m_options.siteDomain;
@@ -332,11 +333,10 @@ void CHitProcessor::Prepare(hit_t& hit, prepared_hit_t& prep) {
     PrepareHost(hit, prep);
     prep.agentKnown = hit.agentPresent != 0;
     if (prep.agentKnown) PrepareAgent(hit, prep);
-    CountReferrerSide(hit, prep);
 }
 
-// The tables of a hit's query and referrer are counted while preparing: no other step reads
-// or changes them during the run, so they may run ahead of the hit's other counts.
+// The tables of a hit's query and referrer. Counted with the hit's other counts: on the
+// preparing thread they cost about twice the time, which left the counting thread waiting.
 void CHitProcessor::CountReferrerSide(hit_t& hit, prepared_hit_t& prep) {
     path_facts_t& path = *prep.path;
     referrer_facts_t& ref = *prep.referrer;
@@ -356,6 +356,7 @@ void CHitProcessor::CountReferrerSide(hit_t& hit, prepared_hit_t& prep) {
     if (hit.referrerPresent && hit.status == 404)
         CountPair(m_tables.notFoundReferrers, url, referrer);
     if (!ref.external) return;
+    CountReferrerOrigin(ref);
     referrer_facts_t* memos = ref.remembered ? &ref : nullptr;
     if (ref.none) {
         CountText(m_tables.referringPages, kNoReferrer, &m_noReferrerPage);
@@ -368,8 +369,7 @@ void CHitProcessor::CountReferrerSide(hit_t& hit, prepared_hit_t& prep) {
               path.remembered ? &path.memo.pageReferrers : nullptr);
 }
 
-// An external referrer's origin, domain and search, counted with the hit's other counts: the
-// scan thread has the costlier half of the work.
+// An external referrer's origin, domain and search.
 void CHitProcessor::CountReferrerOrigin(referrer_facts_t& ref) {
     if (ref.origin != ORIGIN_UNCOUNTED)
         ++m_tables.counters.referrerOrigins[static_cast<std::size_t>(ref.origin)];
@@ -686,6 +686,7 @@ int CHitProcessor::Count(hit_t& hit, prepared_hit_t& prep) {
     prep.ready = false;
     if (!prep.valid) return 0;
     if (prep.filtered) return 1;
+    CountReferrerSide(hit, prep);
     m_path = prep.path;
     m_ref = prep.referrer;
     m_host = prep.host;
@@ -712,7 +713,6 @@ int CHitProcessor::Count(hit_t& hit, prepared_hit_t& prep) {
     const bool success = m_pageType != kUnsuccessfulPageType;
     if (success) CountResources(hit, bytes, state);
     if (prep.agentKnown) CountAgent(prep);
-    if (m_ref->external) CountReferrerOrigin(*m_ref);
     SetLabel(prep, state);
     CountHostAndUser(hit, bytes, state);
     CountCountry(hit);
@@ -762,7 +762,7 @@ void CHitProcessor::CountQueryStrings(CNestedTable& table, path_facts_t& facts,
     }
     const url_query_t query = SplitQuery(path);
     if (!query.hasQuery) return;
-    char* key = m_scratch.data();
+    char* key = m_queryScratch.data();
     std::memcpy(key, query.beforeQuery.data(), query.beforeQuery.size());
     ForEachQueryPair(query.query, [&](std::string_view name, std::string_view value) {
         std::memcpy(key + query.beforeQuery.size(), name.data(), name.size());

@@ -63,10 +63,9 @@ inline constexpr int kUnsuccessfulPageType = 8;
 //
 // Processing is two steps. Prepare works out what a hit's texts mean (validation, case
 // folding, referrer decoding, URL normalisation, page type, filters, the agent lists, and the
-// facts it remembers per distinct path, referrer, host and agent) and counts the tables only
-// it touches (query strings, tracked files, referring pages, page referrers); Count adds the
-// hit to the other tables and the sessions. The two share no table, so a parsing thread may
-// prepare the batches ahead of the one being counted, in log order.
+// facts it remembers per distinct path, referrer, host and agent) and counts nothing; Count
+// adds the hit to every table and the sessions. A parsing thread may therefore prepare the
+// batches ahead of the one being counted, in log order.
 class LOGVANE_ENGINE_API CHitProcessor {
 public:
     // `tables`, `sessions` (may be null) and the classifiers must outlive the processor.
@@ -125,8 +124,8 @@ private:
     void RememberQueryPairs(path_facts_t& facts, std::string_view path);
     // The preparation's buffer for texts not remembered (allocated on first use).
     char* PreparationBuffer(prepared_hit_t& prep) const;
-    // Counts what preparing counts: query strings, tracked files, referring pages and page
-    // referrers.
+    // Query strings, tracked files, 404 referrers, referring pages and domains, page
+    // referrers, referrer origins and searches; sets the preparation's referrer label.
     void CountReferrerSide(hit_t& hit, prepared_hit_t& prep);
     void CountQueryStrings(CNestedTable& table, path_facts_t& facts, std::string_view path,
                            bool memos);
@@ -160,7 +159,6 @@ private:
 
     // ---- owned by preparing ----
     int* m_cookieData;
-    CEntryMemo<referinfo_t> m_noReferrerPage;
     // Search labels and came-from pages: one pool copy per distinct text.
     CFastHashTable<referinfo_t> m_interned{1024};
 
@@ -189,7 +187,8 @@ private:
     // ---- owned by counting ----
     CRunTables& m_tables;
     CVisitorSessions* m_sessions;
-    std::vector<char> m_countScratch;
+    std::vector<char> m_countScratch, m_queryScratch;
+    CEntryMemo<referinfo_t> m_noReferrerPage, m_noReferrerDomain;
     prepared_hit_t m_inline;         // ProcessHit's preparation
     path_facts_t* m_path = nullptr;  // the facts of the hit being counted
     referrer_facts_t* m_ref = nullptr;
@@ -197,7 +196,6 @@ private:
     std::string_view m_urlView;
     int m_pageType = 0;
     day_memo_t m_hitDay, m_pageViewDay;
-    CEntryMemo<referinfo_t> m_noReferrerDomain;
     CEntryMemo<user_info_t> m_lastUser;
     referrer_facts_t m_noFacts;  // m_ref before the first hit
 };
