@@ -1,11 +1,15 @@
+#include <type_traits>
+
 #include "engine/parse/CookieField.h"
+#include "engine/parse/LineIndex.h"
 #include "engine/parse/LineParser.h"
 #include "engine/parse/NcsaFields.h"
 
 namespace {
 
 // Everything of the common format after the client host, then referrer and user agent.
-bool ReadCombinedAfterHost(CFieldCursor& cursor, const parse_context_t& context, hit_t& hit) {
+template <class Cursor>
+bool ReadCombinedAfterHost(Cursor& cursor, const parse_context_t& context, hit_t& hit) {
     return SkipField(cursor) && ReadUserBeforeBracket(cursor, hit) &&
            ReadBracketDate(cursor, context, hit) && ReadRequest(cursor, hit) &&
            ReadStatus(cursor, hit) && ReadBytes(cursor, hit) && ReadReferrerAndAgent(cursor, hit);
@@ -13,7 +17,8 @@ bool ReadCombinedAfterHost(CFieldCursor& cursor, const parse_context_t& context,
 
 // The leading cookie field of the cookies-first form, which ends at its closing quote or at
 // the first token that is a dotted IPv4 address (then that token is the client host).
-bool ReadLeadingCookieAndHost(CFieldCursor& cursor, const parse_context_t& context, hit_t& hit) {
+template <class Cursor>
+bool ReadLeadingCookieAndHost(Cursor& cursor, const parse_context_t& context, hit_t& hit) {
     cursor.SkipBlanks();
     if (cursor.AtEnd()) return false;
     if (cursor.Peek() == '"') {
@@ -43,22 +48,92 @@ bool ReadLeadingCookieAndHost(CFieldCursor& cursor, const parse_context_t& conte
     return true;
 }
 
-}  // namespace
+// The closing quote of a quoted field that opens at `open`: the next quote, unless a backslash
+// stands before it (then the general reader decides); the line's length when there is none.
+inline std::size_t PlainClosingQuote(const char* line, const CLineIndex& index, std::size_t open) {
+    const std::size_t close = index.NextQuote(open + 1);
+    return close < index.Length() && line[close - 1] != '\\' ? close : index.Length();
+}
+
+// The end of a field that starts at `start` and ends at the next space, which must not be the
+// field's first byte; the line's length otherwise.
+inline std::size_t PlainToken(const char* line, const CLineIndex& index, std::size_t start) {
+    if (start >= index.Length() || line[start] == ' ') return index.Length();
+    return index.NextSpace(start);
+}
+
+// The usual shape of a combined line, read from its index: single spaces between the fields, a
+// user without blanks or "[", no escaped quote in the request, referrer or user agent. Stores
+// what the general readers would store and returns where they would stop, or 0 when the line
+// has any other shape; then the general readers parse it.
+std::size_t ReadPlainCombined(const char* line, const CLineIndex& index,
+                              const parse_context_t& context, hit_t& hit) {
+    const std::size_t length = index.Length();
+    const std::size_t hostEnd = PlainToken(line, index, 0);
+    const std::size_t identEnd = PlainToken(line, index, hostEnd + 1);
+    const std::size_t userStart = identEnd + 1;
+    const std::size_t userEnd = PlainToken(line, index, userStart);
+    if (userEnd + 1 >= length || line[userEnd + 1] != '[' ||
+        FindByte(line + userStart, line + userEnd, '['))
+        return 0;
+    const char* dateStart = line + userEnd + 2;
+    const char* dateEnd = FindByte(dateStart, line + length, ']');
+    if (!dateEnd || line + length - dateEnd < 3 || dateEnd[1] != ' ' || dateEnd[2] != '"') return 0;
+    const std::size_t requestOpen = static_cast<std::size_t>(dateEnd + 2 - line);
+    const std::size_t requestClose = PlainClosingQuote(line, index, requestOpen);
+    if (requestClose + 1 >= length || line[requestClose + 1] != ' ') return 0;
+    const std::size_t statusStart = requestClose + 2;
+    const std::size_t statusEnd = PlainToken(line, index, statusStart);
+    const std::size_t bytesEnd = PlainToken(line, index, statusEnd + 1);
+    if (bytesEnd + 1 >= length || line[bytesEnd + 1] != '"') return 0;
+    const std::size_t referrerOpen = bytesEnd + 1;
+    const std::size_t referrerClose = PlainClosingQuote(line, index, referrerOpen);
+    if (referrerClose + 2 >= length || line[referrerClose + 1] != ' ' ||
+        line[referrerClose + 2] != '"')
+        return 0;
+    const std::size_t agentOpen = referrerClose + 2;
+    const std::size_t agentClose = PlainClosingQuote(line, index, agentOpen);
+    if (agentClose == length) return 0;
+
+    auto text = [line](std::size_t from, std::size_t to) {
+        return std::string_view(line + from, to - from);
+    };
+    StoreText(hit.host, hit.hostLen, text(0, hostEnd));
+    const std::string_view user = ncsa_detail::Unquoted(text(userStart, userEnd));
+    StoreText(hit.user, hit.userLen, user.empty() ? std::string_view("-") : user);
+    ConvertCommonDate(std::string_view(dateStart, static_cast<std::size_t>(dateEnd - dateStart)),
+                      context.timeOffsetHours, hit, &context.commonDateCache);
+    const std::string_view request = text(requestOpen + 1, requestClose);
+    hit.method = MethodFromLetter(request.empty() ? '\0' : request.front());
+    StoreText(hit.path, hit.pathLen, ncsa_detail::RequestPath(request));
+    hit.status = static_cast<std::int32_t>(LeadingNumber(text(statusStart, statusEnd), INT32_MAX));
+    hit.bytes = LeadingNumber(text(statusEnd + 1, bytesEnd));
+    StoreText(hit.referrer, hit.referrerLen, text(referrerOpen + 1, referrerClose));
+    StoreText(hit.agent, hit.agentLen, text(agentOpen + 1, agentClose));
+    return agentClose + 1;
+}
 
 // host ident user [date] "request" status bytes "referrer" "agent"
-std::size_t ParseCombinedLine(const char* line, std::size_t length, hit_t& hit,
-                              const parse_context_t& context) {
+template <class Cursor>
+std::size_t CombinedLine(const char* text, std::size_t length, hit_t& hit,
+                         const parse_context_t& context) {
     ClearHit(hit);
-    CFieldCursor cursor(line, length);
+    CLineIndex index;
+    if (index.Build(text, length, std::is_same_v<Cursor, CViewCursor>)) {
+        if (std::size_t consumed = ReadPlainCombined(text, index, context, hit)) return consumed;
+        ClearHit(hit);
+    }
+    Cursor cursor(text, length);
     if (!ReadHostField(cursor, hit) || !ReadCombinedAfterHost(cursor, context, hit)) return 0;
     return cursor.Finish(context);
 }
 
 // The combined format followed by a cookie field.
-std::size_t ParseCombinedCookieEndLine(const char* line, std::size_t length, hit_t& hit,
-                                       const parse_context_t& context) {
+template <class Cursor>
+std::size_t CombinedCookieEndLine(const char* text, std::size_t length, hit_t& hit,
+                                  const parse_context_t& context) {
     ClearHit(hit);
-    CFieldCursor cursor(line, length);
+    Cursor cursor(text, length);
     if (!ReadHostField(cursor, hit) || !ReadCombinedAfterHost(cursor, context, hit) ||
         !ReadCookieField(cursor, context, hit))
         return 0;
@@ -66,12 +141,45 @@ std::size_t ParseCombinedCookieEndLine(const char* line, std::size_t length, hit
 }
 
 // A cookie field, then the combined format.
-std::size_t ParseCombinedCookieBeginLine(const char* line, std::size_t length, hit_t& hit,
-                                         const parse_context_t& context) {
+template <class Cursor>
+std::size_t CombinedCookieBeginLine(const char* text, std::size_t length, hit_t& hit,
+                                    const parse_context_t& context) {
     ClearHit(hit);
-    CFieldCursor cursor(line, length);
+    Cursor cursor(text, length);
     if (!ReadLeadingCookieAndHost(cursor, context, hit) ||
         !ReadCombinedAfterHost(cursor, context, hit))
         return 0;
     return cursor.Finish(context);
+}
+
+}  // namespace
+
+std::size_t ParseCombinedLine(const char* line, std::size_t length, hit_t& hit,
+                              const parse_context_t& context) {
+    return CombinedLine<CLineCursor>(line, length, hit, context);
+}
+
+std::size_t ParseCombinedCookieEndLine(const char* line, std::size_t length, hit_t& hit,
+                                       const parse_context_t& context) {
+    return CombinedCookieEndLine<CLineCursor>(line, length, hit, context);
+}
+
+std::size_t ParseCombinedCookieBeginLine(const char* line, std::size_t length, hit_t& hit,
+                                         const parse_context_t& context) {
+    return CombinedCookieBeginLine<CLineCursor>(line, length, hit, context);
+}
+
+std::size_t ScanCombinedLine(const char* text, std::size_t available, hit_t& hit,
+                             const parse_context_t& context) {
+    return CombinedLine<CViewCursor>(text, available, hit, context);
+}
+
+std::size_t ScanCombinedCookieEndLine(const char* text, std::size_t available, hit_t& hit,
+                                      const parse_context_t& context) {
+    return CombinedCookieEndLine<CViewCursor>(text, available, hit, context);
+}
+
+std::size_t ScanCombinedCookieBeginLine(const char* text, std::size_t available, hit_t& hit,
+                                        const parse_context_t& context) {
+    return CombinedCookieBeginLine<CViewCursor>(text, available, hit, context);
 }

@@ -26,6 +26,14 @@ inline constexpr char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? char(
 // than the copy itself, so the copy uses word moves with an overlapping tail.
 inline void CopyFieldBytes(char* dst, const char* src, std::size_t n) {
     if (n >= 16) {
+#if defined(__SSE2__)
+        std::size_t i = 0;
+        for (; i + 16 <= n; i += 16)
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i),
+                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + n - 16),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + n - 16)));
+#else
         std::size_t i = 0;
         for (; i + 16 <= n; i += 16) {
             std::uint64_t a, b;
@@ -39,6 +47,7 @@ inline void CopyFieldBytes(char* dst, const char* src, std::size_t n) {
         std::memcpy(&b, src + n - 8, 8);
         std::memcpy(dst + n - 16, &a, 8);
         std::memcpy(dst + n - 8, &b, 8);
+#endif
     } else if (n >= 8) {
         std::uint64_t a, b;
         std::memcpy(&a, src, 8);
@@ -75,8 +84,12 @@ inline std::int64_t LeadingNumber(std::string_view text, std::int64_t limit = IN
     std::uint64_t value = 0;
     std::size_t i = 0;
     // Eighteen digits cannot overflow; only longer numbers need the limit test per digit.
-    for (; i < text.size() && i < 18 && text[i] >= '0' && text[i] <= '9'; ++i)
-        value = value * 10 + std::uint64_t(text[i] - '0');
+    const std::size_t safe = text.size() < 18 ? text.size() : 18;
+    for (; i < safe; ++i) {
+        const unsigned digit = static_cast<unsigned char>(text[i]) - unsigned('0');
+        if (digit > 9) break;
+        value = value * 10 + digit;
+    }
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
         if (value > (std::uint64_t(limit) - std::uint64_t(text[i] - '0')) / 10) return limit;
         value = value * 10 + std::uint64_t(text[i] - '0');
@@ -180,6 +193,171 @@ inline const char* FindBlank(const char* begin, const char* end) {
     while (p != end && !IsBlank(*p)) ++p;
     return p;
 }
+
+// Bytes below 0x20 (line ends, tab and the control bytes), 0x7F and 0xFF: every byte that is
+// no field byte, and tab.
+inline constexpr bool IsControlOrTab(unsigned char c) { return c < 0x20 || c == 0x7F || c == 0xFF; }
+
+inline constexpr bool IsLineEnd(char c) { return c == '\n' || c == '\r'; }
+
+// Whether a scan for c stops at byte b: c itself, or no field byte (with kTabIsTarget a tab too).
+template <bool kTabIsTarget>
+inline constexpr bool StopsScan(unsigned char b, char c) {
+    return b == static_cast<unsigned char>(c) || (IsControlOrTab(b) && (kTabIsTarget || b != '\t'));
+}
+
+#if defined(__SSE2__)
+// Candidates for StopsScan: c, bytes below 0x20, 0x7F and every byte from 0x80 on (one signed
+// comparison finds those below 0x20 and from 0x80 on together). Tabs and bytes 0x80-0xFE, rare in
+// logs, are then passed over one by one.
+inline __m128i ScanCandidates(const char* p, __m128i needle) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    return _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(bytes, needle), _mm_cmplt_epi8(bytes, _mm_set1_epi8(0x20))),
+        _mm_cmpeq_epi8(bytes, _mm_set1_epi8(0x7F)));
+}
+#endif
+
+// The first byte in [begin, end) that is c or no field byte (a line end, a control byte, 0x7F or
+// 0xFF), or end. A tab stops the scan only with kTabIsTarget (then c is a space and the scan finds
+// blanks). One pass of thirty-two bytes at a time, so that finding a field also checks its bytes;
+// no byte at or past end is read.
+template <bool kTabIsTarget>
+[[gnu::always_inline]] inline const char* ScanToStop(const char* begin, const char* end, char c) {
+    const char* p = begin;
+#if defined(__SSE2__)
+    if (end - p >= 16) {
+        const __m128i needle = _mm_set1_epi8(c);
+        // Most fields end in their first sixteen bytes; longer ones go on thirty-two at a time.
+        std::uint32_t mask = std::uint32_t(_mm_movemask_epi8(ScanCandidates(p, needle)));
+        std::ptrdiff_t step = 16;
+        while (true) {
+            for (; mask != 0; mask &= mask - 1) {
+                const char* at = p + __builtin_ctz(mask);
+                if (StopsScan<kTabIsTarget>(static_cast<unsigned char>(*at), c)) return at;
+            }
+            p += step;
+            if (end - p >= 32) {
+                const __m128i low = ScanCandidates(p, needle);
+                const __m128i high = ScanCandidates(p + 16, needle);
+                mask = _mm_movemask_epi8(_mm_or_si128(low, high)) == 0
+                           ? 0
+                           : std::uint32_t(_mm_movemask_epi8(low)) |
+                                 (std::uint32_t(_mm_movemask_epi8(high)) << 16);
+                step = 32;
+            } else if (end - p >= 16) {
+                mask = std::uint32_t(_mm_movemask_epi8(ScanCandidates(p, needle)));
+                step = 16;
+            } else {
+                if (p == end) return end;
+                // The rest: one load that ends at `end`, its bytes before p (scanned) masked off.
+                const char* last = end - 16;
+                mask = std::uint32_t(_mm_movemask_epi8(ScanCandidates(last, needle))) &
+                       (~0u << (p - last));
+                for (; mask != 0; mask &= mask - 1) {
+                    const char* at = last + __builtin_ctz(mask);
+                    if (StopsScan<kTabIsTarget>(static_cast<unsigned char>(*at), c)) return at;
+                }
+                return end;
+            }
+        }
+    }
+#endif
+    for (; p != end; ++p) {
+        if (StopsScan<kTabIsTarget>(static_cast<unsigned char>(*p), c)) return p;
+    }
+    return end;
+}
+
+// A forward reader over the bytes of one line, with the readers of CFieldCursor. Every byte it
+// consumes is found by ScanToStop or compared with a field's delimiter, so a consumed byte that
+// is no field byte is seen as it is read and rejects the line: Finish needs no second pass.
+// With kStopsAtLineEnd the reader is given the rest of a view and the line ends at the first CR
+// or LF; without it the reader is given the line alone and a CR or LF in it is a control byte.
+template <bool kStopsAtLineEnd>
+class CScanCursor {
+public:
+    CScanCursor(const char* text, std::size_t length)
+        : m_begin(text), m_pos(text), m_end(text + length) {}
+
+    bool AtEnd() const { return m_pos == m_end || (kStopsAtLineEnd && IsLineEnd(*m_pos)); }
+    char Peek() const { return *m_pos; }
+    std::size_t Offset() const { return static_cast<std::size_t>(m_pos - m_begin); }
+    const char* Position() const { return m_pos; }
+
+    // The consumed length, or 0 (line rejected) when a scan met a byte that is no field byte.
+    std::size_t Finish(const parse_context_t&) const { return m_bad ? 0 : Offset(); }
+
+    void SkipBlanks() {
+        while (m_pos != m_end && IsBlank(*m_pos)) ++m_pos;
+    }
+
+    bool Expect(char c) {
+        if (m_pos == m_end || *m_pos != c) return false;
+        ++m_pos;
+        return true;
+    }
+
+    // A field up to the next space or tab, or the line end; never empty.
+    bool ReadToken(std::string_view& out) {
+        const char* start = m_pos;
+        const char* at = ScanToStop<true>(m_pos, m_end, ' ');
+        if (at != m_end && !IsBlank(*at) && !EndsLine(*at)) return Fail(at);
+        out = std::string_view(start, static_cast<std::size_t>(at - start));
+        m_pos = at;
+        return at != start;
+    }
+
+    // The text up to the byte `stop` (not included, may be empty); the cursor stays on `stop`.
+    bool ReadUntil(char stop, std::string_view& out) {
+        const char* at = ScanToStop<false>(m_pos, m_end, stop);
+        if (at == m_end || *at != stop) return Fail(at);
+        out = std::string_view(m_pos, static_cast<std::size_t>(at - m_pos));
+        m_pos = at;
+        return true;
+    }
+
+    // A double-quoted field; out is the text inside the quotes. A quote after an odd number of
+    // backslashes is escaped, as servers write a quote inside a request or a cookie.
+    bool ReadQuoted(std::string_view& out) {
+        if (!Expect('"')) return false;
+        const char* start = m_pos;
+        const char* search = m_pos;
+        while (true) {
+            const char* quote = ScanToStop<false>(search, m_end, '"');
+            if (quote == m_end || *quote != '"') return Fail(quote);
+            std::size_t backslashes = 0;
+            while (quote - backslashes > start && quote[-1 - std::ptrdiff_t(backslashes)] == '\\')
+                ++backslashes;
+            if (backslashes % 2 == 0) {
+                out = std::string_view(start, static_cast<std::size_t>(quote - start));
+                m_pos = quote + 1;
+                return true;
+            }
+            search = quote + 1;
+        }
+    }
+
+private:
+    bool EndsLine(char c) const { return kStopsAtLineEnd && IsLineEnd(c); }
+
+    // A scan stopped at `at` short of what it looked for: at the line's end the field is just
+    // missing; at any other byte the line holds a byte that is no field byte where a field was
+    // read, and is rejected whatever the parser does next.
+    bool Fail(const char* at) {
+        if (at != m_end && !EndsLine(*at)) m_bad = true;
+        return false;
+    }
+
+    const char* m_begin;
+    const char* m_pos;
+    const char* m_end;
+    bool m_bad = false;
+};
+
+// The reader of a line handed over alone, and of a line at the start of a view's rest.
+using CLineCursor = CScanCursor<false>;
+using CViewCursor = CScanCursor<true>;
 
 // True when every byte of the range is a field byte. Parsers scan fields with fast searches and
 // check the bytes they consumed once at the end: a line with a control byte inside a field it

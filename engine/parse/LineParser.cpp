@@ -41,3 +41,22 @@ line_parser_t GetLineParser(int logType) {
             return nullptr;
     }
 }
+
+line_parser_t GetViewParser(int logType) {
+    switch (logType) {
+        case 0:
+            return ScanCommonLine;
+        case 1:
+            return ScanCombinedLine;
+        case 7:
+            return ScanSparseLine;
+        case 8:
+            return ScanDominoLine;
+        case 10:
+            return ScanCombinedCookieEndLine;
+        case 11:
+            return ScanCombinedCookieBeginLine;
+        default:
+            return nullptr;
+    }
+}

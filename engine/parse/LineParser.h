@@ -33,5 +33,26 @@ std::size_t ParseSparseLine(const char* line, std::size_t length, hit_t& hit,
 // The parser of a logfiletype_t value; nullptr for AUTO and values without a parser.
 line_parser_t GetLineParser(int logType);
 
+// The same parsers reading in place in a view, so that the line need not be looked through for
+// its end first: `text` starts a line, which ends at the first CR or LF within `available`
+// bytes or at their end. The result, and the record, are those of the line parser given that
+// line. No byte past the line's end is consumed, and none past `available` is read.
+std::size_t ScanCommonLine(const char* text, std::size_t available, hit_t& hit,
+                           const parse_context_t& context);
+std::size_t ScanCombinedLine(const char* text, std::size_t available, hit_t& hit,
+                             const parse_context_t& context);
+std::size_t ScanCombinedCookieEndLine(const char* text, std::size_t available, hit_t& hit,
+                                      const parse_context_t& context);
+std::size_t ScanCombinedCookieBeginLine(const char* text, std::size_t available, hit_t& hit,
+                                        const parse_context_t& context);
+std::size_t ScanDominoLine(const char* text, std::size_t available, hit_t& hit,
+                           const parse_context_t& context);
+std::size_t ScanSparseLine(const char* text, std::size_t available, hit_t& hit,
+                           const parse_context_t& context);
+
+// The in-view parser of a logfiletype_t value; nullptr for formats read a whole line at a time
+// (W3C, whose columns are counted to the line's end, and the comma-separated ones).
+line_parser_t GetViewParser(int logType);
+
 // Empties every field of a record, cheaply: text lengths and first bytes only.
 void ClearHit(hit_t& hit);

@@ -8,26 +8,37 @@
 
 // Field readers shared by the NCSA-shaped formats (common, combined, Domino, sparse). Each
 // reads one field at the cursor, skipping the blanks before it, stores it in the hit and
-// returns false to reject the line. They are inline so that a parser compiles into one function
-// that keeps the cursor in registers.
+// returns false to reject the line. They are templates over the cursor (CLineCursor for a line
+// handed over alone, CViewCursor for a line read in the view) and inline, so that a parser
+// compiles into one function that keeps the cursor in registers.
 
-inline bool ReadHostField(CFieldCursor& cursor, hit_t& hit);
-inline bool SkipField(CFieldCursor& cursor);
-inline bool ReadServerField(CFieldCursor& cursor, hit_t& hit);
+template <class Cursor>
+bool ReadHostField(Cursor& cursor, hit_t& hit);
+template <class Cursor>
+bool SkipField(Cursor& cursor);
+template <class Cursor>
+bool ReadServerField(Cursor& cursor, hit_t& hit);
 // The user: the text up to "[", trimmed, without surrounding double quotes; "-" when empty.
-inline bool ReadUserBeforeBracket(CFieldCursor& cursor, hit_t& hit);
+template <class Cursor>
+bool ReadUserBeforeBracket(Cursor& cursor, hit_t& hit);
 // "[" date "]" through the common-format conversion; a time stamp of 0 or less still reads.
-inline bool ReadBracketDate(CFieldCursor& cursor, const parse_context_t& context, hit_t& hit);
+template <class Cursor>
+bool ReadBracketDate(Cursor& cursor, const parse_context_t& context, hit_t& hit);
 // The double-quoted request: method letter and path.
-inline bool ReadRequest(CFieldCursor& cursor, hit_t& hit);
-inline bool ReadStatus(CFieldCursor& cursor, hit_t& hit);
-inline bool ReadBytes(CFieldCursor& cursor, hit_t& hit);
+template <class Cursor>
+bool ReadRequest(Cursor& cursor, hit_t& hit);
+template <class Cursor>
+bool ReadStatus(Cursor& cursor, hit_t& hit);
+template <class Cursor>
+bool ReadBytes(Cursor& cursor, hit_t& hit);
 // Double-quoted referrer and user agent. A line that ends before the referrer keeps both empty
 // and is accepted, as servers mix lines without them into combined logs.
-inline bool ReadReferrerAndAgent(CFieldCursor& cursor, hit_t& hit);
+template <class Cursor>
+bool ReadReferrerAndAgent(Cursor& cursor, hit_t& hit);
 // A cookie field: one double-quoted field, or unquoted tokens continuing while a token ends in
 // ";". Absent at the line end. The session cookie is extracted from it.
-inline bool ReadCookieField(CFieldCursor& cursor, const parse_context_t& context, hit_t& hit);
+template <class Cursor>
+bool ReadCookieField(Cursor& cursor, const parse_context_t& context, hit_t& hit);
 
 // Method code of the request's first letter.
 inline std::int32_t MethodFromLetter(char c) {
@@ -74,7 +85,8 @@ inline std::string_view RequestPath(std::string_view request) {
 
 }  // namespace ncsa_detail
 
-inline bool ReadHostField(CFieldCursor& cursor, hit_t& hit) {
+template <class Cursor>
+bool ReadHostField(Cursor& cursor, hit_t& hit) {
     std::string_view host;
     cursor.SkipBlanks();
     if (!cursor.ReadToken(host)) return false;
@@ -82,13 +94,15 @@ inline bool ReadHostField(CFieldCursor& cursor, hit_t& hit) {
     return true;
 }
 
-inline bool SkipField(CFieldCursor& cursor) {
+template <class Cursor>
+bool SkipField(Cursor& cursor) {
     std::string_view ignored;
     cursor.SkipBlanks();
     return cursor.ReadToken(ignored);
 }
 
-inline bool ReadServerField(CFieldCursor& cursor, hit_t& hit) {
+template <class Cursor>
+bool ReadServerField(Cursor& cursor, hit_t& hit) {
     std::string_view server;
     cursor.SkipBlanks();
     if (!cursor.ReadToken(server)) return false;
@@ -96,7 +110,8 @@ inline bool ReadServerField(CFieldCursor& cursor, hit_t& hit) {
     return true;
 }
 
-inline bool ReadUserBeforeBracket(CFieldCursor& cursor, hit_t& hit) {
+template <class Cursor>
+bool ReadUserBeforeBracket(Cursor& cursor, hit_t& hit) {
     std::string_view user;
     if (!cursor.ReadUntil('[', user)) return false;
     user = ncsa_detail::Unquoted(ncsa_detail::Trimmed(user));
@@ -104,7 +119,8 @@ inline bool ReadUserBeforeBracket(CFieldCursor& cursor, hit_t& hit) {
     return true;
 }
 
-inline bool ReadBracketDate(CFieldCursor& cursor, const parse_context_t& context, hit_t& hit) {
+template <class Cursor>
+bool ReadBracketDate(Cursor& cursor, const parse_context_t& context, hit_t& hit) {
     std::string_view date;
     cursor.SkipBlanks();
     if (!cursor.Expect('[') || !cursor.ReadUntil(']', date)) return false;
@@ -113,7 +129,8 @@ inline bool ReadBracketDate(CFieldCursor& cursor, const parse_context_t& context
     return true;
 }
 
-inline bool ReadRequest(CFieldCursor& cursor, hit_t& hit) {
+template <class Cursor>
+bool ReadRequest(Cursor& cursor, hit_t& hit) {
     std::string_view request;
     cursor.SkipBlanks();
     if (!cursor.ReadQuoted(request)) return false;
@@ -122,7 +139,8 @@ inline bool ReadRequest(CFieldCursor& cursor, hit_t& hit) {
     return true;
 }
 
-inline bool ReadStatus(CFieldCursor& cursor, hit_t& hit) {
+template <class Cursor>
+bool ReadStatus(Cursor& cursor, hit_t& hit) {
     std::string_view status;
     cursor.SkipBlanks();
     if (!cursor.ReadToken(status)) return false;
@@ -130,7 +148,8 @@ inline bool ReadStatus(CFieldCursor& cursor, hit_t& hit) {
     return true;
 }
 
-inline bool ReadBytes(CFieldCursor& cursor, hit_t& hit) {
+template <class Cursor>
+bool ReadBytes(Cursor& cursor, hit_t& hit) {
     std::string_view bytes;
     cursor.SkipBlanks();
     if (!cursor.ReadToken(bytes)) return false;
@@ -138,7 +157,8 @@ inline bool ReadBytes(CFieldCursor& cursor, hit_t& hit) {
     return true;
 }
 
-inline bool ReadReferrerAndAgent(CFieldCursor& cursor, hit_t& hit) {
+template <class Cursor>
+bool ReadReferrerAndAgent(Cursor& cursor, hit_t& hit) {
     cursor.SkipBlanks();
     if (cursor.AtEnd()) return true;
     std::string_view referrer, agent;
@@ -150,7 +170,8 @@ inline bool ReadReferrerAndAgent(CFieldCursor& cursor, hit_t& hit) {
     return true;
 }
 
-inline bool ReadCookieField(CFieldCursor& cursor, const parse_context_t& context, hit_t& hit) {
+template <class Cursor>
+bool ReadCookieField(Cursor& cursor, const parse_context_t& context, hit_t& hit) {
     cursor.SkipBlanks();
     if (cursor.AtEnd()) return true;
     std::string_view field;

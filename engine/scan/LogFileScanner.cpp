@@ -126,6 +126,14 @@ std::size_t FindLineEnd(const char* data, std::size_t size, std::size_t offset,
     return i;
 }
 
+// The first CR or LF at or after offset, or size. Where a parser stopped, the line end is
+// usually the next byte.
+std::size_t FindNextLineEnd(const char* data, std::size_t size, std::size_t offset) {
+    if (offset < size && (data[offset] == '\n' || data[offset] == '\r')) return offset;
+    std::size_t checked = 0;
+    return FindLineEnd(data, size, offset, checked);
+}
+
 // The last CR or LF in [from, size), or size when there is none. Sixteen bytes at a time from
 // the end: a view's last line end is usually a line's length before its end.
 std::size_t FindLastLineEnd(const char* data, std::size_t from, std::size_t size) {
@@ -476,6 +484,7 @@ scan_result_t CLogFileScanner::SetUpFile(const char* window, std::size_t length,
     if (m_logType == 6) return SCAN_UNEXPECTED_FORMAT;
     m_parser = GetLineParser(m_logType);
     if (!m_parser) return SCAN_CANNOT_OPEN;
+    m_viewParser = GetViewParser(m_logType);
 
     m_context.cookieMode = m_logType == SCAN_LOG_ELFEND   ? COOKIE_END
                            : m_logType == SCAN_LOG_ELFBEG ? COOKIE_BEGIN
@@ -835,6 +844,8 @@ CLogFileScanner::fill_stop_t CLogFileScanner::FillBatch(scan_worker_t& worker, c
     }
     fill_stop_t stop = FILL_FULL;
     hit_t* const batch = worker.fill;
+    // The debug file lists each line given to a parser before it is parsed.
+    const line_parser_t viewParser = m_debugLog.IsOpen() ? nullptr : m_viewParser;
     while (slot < kHitBatchSize) {
         pos = SkipBetweenLines(data, size, pos);
         if (pos == size) {
@@ -843,6 +854,20 @@ CLogFileScanner::fill_stop_t CLogFileScanner::FillBatch(scan_worker_t& worker, c
         }
         // The lines a few ahead: their bytes come from memory while this one is parsed.
         if (pos + 1024 < size) __builtin_prefetch(data + pos + 1024);
+        if (viewParser && data[pos] != '#') {
+            // The parser finds the line's end on its way through the fields; only the bytes it
+            // left unread are searched for it.
+            hit_t& hit = batch[slot];
+            const std::size_t used = viewParser(data + pos, size - pos, hit, context);
+            const std::size_t end = FindNextLineEnd(data, size, pos + used);
+            if (end == size && !lastView) {
+                stop = FILL_CUT_LINE;
+                break;
+            }
+            if (used > 0 && hit.time > 0) AcceptHit(worker, hit, ++slot);
+            pos = end;
+            continue;
+        }
         std::size_t end = FindLineEnd(data, size, pos, context.checkedLength);
         if (end == size && !lastView) {
             stop = FILL_CUT_LINE;
@@ -855,14 +880,8 @@ CLogFileScanner::fill_stop_t CLogFileScanner::FillBatch(scan_worker_t& worker, c
         } else {
             if (m_debugLog.IsOpen()) m_debugLog.Write(line, length);
             hit_t& hit = batch[slot];
-            if (m_parser(line, length, hit, context) > 0 && hit.time > 0) {
-                hit.referrerPresent = m_referrerPresent;
-                hit.agentPresent = m_agentPresent;
-                hit.cookiePresent = hit.cookieLen != 0 ? 1 : 0;
-                ++slot;
-                std::atomic_signal_fence(std::memory_order_release);
-                worker.publishedFilled = slot;
-            }
+            if (m_parser(line, length, hit, context) > 0 && hit.time > 0)
+                AcceptHit(worker, hit, ++slot);
         }
         // Whatever a parser left unread belongs to this line: a line is one hit at most.
         pos = end;
@@ -870,6 +889,14 @@ CLogFileScanner::fill_stop_t CLogFileScanner::FillBatch(scan_worker_t& worker, c
     offset = pos;
     filled = slot;
     return stop;
+}
+
+void CLogFileScanner::AcceptHit(scan_worker_t& worker, hit_t& hit, int filled) const {
+    hit.referrerPresent = m_referrerPresent;
+    hit.agentPresent = m_agentPresent;
+    hit.cookiePresent = hit.cookieLen != 0 ? 1 : 0;
+    std::atomic_signal_fence(std::memory_order_release);
+    worker.publishedFilled = filled;
 }
 
 bool CLogFileScanner::DeliverBatch(hit_t* batch, int filled, std::uint64_t parsedBytes,

@@ -92,6 +92,8 @@ private:
     fill_stop_t FillBatch(scan_worker_t& worker, const char* data, std::size_t size,
                           std::size_t& offset, bool lastView, int& filled);
     void ReadDirective(parse_context_t& context, const char* line, std::size_t length);
+    // Completes an accepted record, the batch's `filled`-th.
+    void AcceptHit(scan_worker_t& worker, hit_t& hit, int filled) const;
     // The slot array the next batch is filled into; nullptr when the consumer stopped.
     hit_t* NextFillBatch(scan_worker_t& worker);
     // Passes a filled batch on: to the consumer directly, or through the worker's ring.
@@ -113,6 +115,7 @@ private:
     std::unique_ptr<scan_worker_t> m_workers[2];
     parse_context_t m_context;  // the file's state as set up; each worker starts from a copy
     line_parser_t m_parser = nullptr;
+    line_parser_t m_viewParser = nullptr;  // the same format read in the view; may be nullptr
     int m_logType = -1;
     std::int32_t m_referrerPresent = 0;
     std::int32_t m_agentPresent = 0;
