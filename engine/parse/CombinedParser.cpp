@@ -62,6 +62,31 @@ inline std::size_t PlainToken(const char* line, const CLineIndex& index, std::si
     return index.NextSpace(start);
 }
 
+// RequestPath of the request [begin, end), which holds no quote and no tab: from the first "/"
+// or "\\" after the first space to the next space.
+inline std::string_view PlainRequestPath(const char* line, const CLineIndex& index,
+                                         std::size_t begin, std::size_t end) {
+    std::size_t start = index.NextSpace(begin);
+    if (start >= end) return {};
+    while (start != end && line[start] != '/' && line[start] != '\\') ++start;
+    std::size_t stop = start == end ? end : index.NextSpace(start);
+    if (stop > end) stop = end;
+    return std::string_view(line + start, stop - start);
+}
+
+// LeadingNumber of a field of a plain line, inline: fields this short need no overflow test.
+[[gnu::always_inline]] inline std::int64_t PlainNumber(const char* text, std::size_t length,
+                                                       std::int64_t limit) {
+    if (length > 18) return LeadingNumber(std::string_view(text, length), limit);
+    std::uint64_t value = 0;
+    for (const char* end = text + length; text != end; ++text) {
+        const unsigned digit = static_cast<unsigned char>(*text) - unsigned('0');
+        if (digit > 9) break;
+        value = value * 10 + digit;
+    }
+    return value > std::uint64_t(limit) ? limit : static_cast<std::int64_t>(value);
+}
+
 // The usual shape of a combined line, read from its index: single spaces between the fields, a
 // user without blanks or "[", no escaped quote in the request, referrer or user agent. Stores
 // what the general readers would store and returns where they would stop, or 0 when the line
@@ -101,13 +126,14 @@ std::size_t ReadPlainCombined(const char* line, const CLineIndex& index,
     StoreText(hit.host, hit.hostLen, text(0, hostEnd));
     const std::string_view user = ncsa_detail::Unquoted(text(userStart, userEnd));
     StoreText(hit.user, hit.userLen, user.empty() ? std::string_view("-") : user);
-    ConvertCommonDate(std::string_view(dateStart, static_cast<std::size_t>(dateEnd - dateStart)),
-                      context.timeOffsetHours, hit, &context.commonDateCache);
-    const std::string_view request = text(requestOpen + 1, requestClose);
-    hit.method = MethodFromLetter(request.empty() ? '\0' : request.front());
-    StoreText(hit.path, hit.pathLen, ncsa_detail::RequestPath(request));
-    hit.status = static_cast<std::int32_t>(LeadingNumber(text(statusStart, statusEnd), INT32_MAX));
-    hit.bytes = LeadingNumber(text(statusEnd + 1, bytesEnd));
+    const std::string_view date(dateStart, static_cast<std::size_t>(dateEnd - dateStart));
+    if (!ConvertCachedCommonDate(date, context.timeOffsetHours, hit, context.commonDateCache))
+        ConvertCommonDate(date, context.timeOffsetHours, hit, &context.commonDateCache);
+    hit.method = MethodFromLetter(requestOpen + 1 < requestClose ? line[requestOpen + 1] : '\0');
+    StoreText(hit.path, hit.pathLen, PlainRequestPath(line, index, requestOpen + 1, requestClose));
+    hit.status = static_cast<std::int32_t>(
+        PlainNumber(line + statusStart, statusEnd - statusStart, INT32_MAX));
+    hit.bytes = PlainNumber(line + statusEnd + 1, bytesEnd - statusEnd - 1, INT64_MAX);
     StoreText(hit.referrer, hit.referrerLen, text(referrerOpen + 1, referrerClose));
     StoreText(hit.agent, hit.agentLen, text(agentOpen + 1, agentClose));
     return agentClose + 1;
@@ -117,12 +143,15 @@ std::size_t ReadPlainCombined(const char* line, const CLineIndex& index,
 template <class Cursor>
 std::size_t CombinedLine(const char* text, std::size_t length, hit_t& hit,
                          const parse_context_t& context) {
-    ClearHit(hit);
     CLineIndex index;
     if (index.Build(text, length, std::is_same_v<Cursor, CViewCursor>)) {
+        // A plain line sets every field the format has; the others are emptied here.
+        ClearText(hit.cookie, hit.cookieLen);
+        ClearText(hit.server, hit.serverLen);
+        hit.hostIsName = hit.referrerPresent = hit.agentPresent = hit.cookiePresent = 0;
         if (std::size_t consumed = ReadPlainCombined(text, index, context, hit)) return consumed;
-        ClearHit(hit);
     }
+    ClearHit(hit);
     Cursor cursor(text, length);
     if (!ReadHostField(cursor, hit) || !ReadCombinedAfterHost(cursor, context, hit)) return 0;
     return cursor.Finish(context);

@@ -1,8 +1,13 @@
 #pragma once
 
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "engine/parse/HitRecord.h"
 
@@ -34,6 +39,42 @@ struct common_date_cache_t {
 // result is the same with or without it.
 void ConvertCommonDate(std::string_view text, int offsetHours, hit_t& hit,
                        common_date_cache_t* cache = nullptr);
+
+// ConvertCommonDate of a text in the cached minute with two digits of seconds, as most lines
+// of a log are, done inline: true when done; false leaves the text to ConvertCommonDate.
+inline bool ConvertCachedCommonDate(std::string_view text, int offsetHours, hit_t& hit,
+                                    const common_date_cache_t& cache) {
+#if defined(__SSE2__)
+    const std::size_t key = cache.keyLength;
+    if (key < 16 || text.size() < key + 2 || text.size() > 100 || cache.offsetHours != offsetHours)
+        return false;
+    // The key's first and last sixteen bytes cover all of it.
+    const auto same16 = [](const char* a, const char* b) {
+        return _mm_movemask_epi8(
+                   _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a)),
+                                  _mm_loadu_si128(reinterpret_cast<const __m128i*>(b)))) == 0xFFFF;
+    };
+    if (!same16(text.data(), cache.key) || !same16(text.data() + key - 16, cache.key + key - 16))
+        return false;
+    const unsigned tens = static_cast<unsigned char>(text[key]) - unsigned('0');
+    const unsigned ones = static_cast<unsigned char>(text[key + 1]) - unsigned('0');
+    if (tens > 9 || ones > 9 ||
+        (text.size() > key + 2 && static_cast<unsigned char>(text[key + 2]) - unsigned('0') <= 9))
+        return false;
+    const std::int64_t stamp = cache.base + std::int64_t(tens * 10 + ones);
+    if (cache.base == -1 || tens * 10 + ones > 59 || stamp > INT32_MAX) return false;
+    hit.time = static_cast<std::int32_t>(stamp);
+    hit.hour = cache.hourOfDay;
+    hit.dayOfWeek = cache.dayOfWeek;
+    return true;
+#else
+    (void)text;
+    (void)offsetHours;
+    (void)hit;
+    (void)cache;
+    return false;
+#endif
+}
 
 // The last W3C date and time up to its minute, for the same purpose.
 struct w3c_date_cache_t {

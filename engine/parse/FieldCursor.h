@@ -24,7 +24,7 @@ inline constexpr char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? char(
 // Copies n bytes (n < kHitTextSize) without reading or writing outside either range. Fields are
 // short, and the compiler's inline expansion of memcpy for a bounded size (rep movs) costs more
 // than the copy itself, so the copy uses word moves with an overlapping tail.
-inline void CopyFieldBytes(char* dst, const char* src, std::size_t n) {
+[[gnu::always_inline]] inline void CopyFieldBytes(char* dst, const char* src, std::size_t n) {
     if (n >= 16) {
 #if defined(__SSE2__)
         std::size_t i = 0;
@@ -66,7 +66,8 @@ inline void CopyFieldBytes(char* dst, const char* src, std::size_t n) {
 }
 
 // Copies a field into a hit text, cut to its first 249 characters, and records its length.
-inline void StoreText(char (&dst)[kHitTextSize], std::int32_t& len, std::string_view text) {
+[[gnu::always_inline]] inline void StoreText(char (&dst)[kHitTextSize], std::int32_t& len,
+                                             std::string_view text) {
     std::size_t n = text.size() < std::size_t(kHitTextMax) ? text.size() : kHitTextMax;
     CopyFieldBytes(dst, text.data(), n);
     dst[n] = '\0';

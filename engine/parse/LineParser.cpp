@@ -2,21 +2,6 @@
 
 #include "engine/parse/FieldCursor.h"
 
-void ClearHit(hit_t& hit) {
-    hit.hour = hit.dayOfWeek = hit.time = hit.method = 0;
-    ClearText(hit.cookie, hit.cookieLen);
-    ClearText(hit.host, hit.hostLen);
-    hit.hostIsName = 0;
-    ClearText(hit.path, hit.pathLen);
-    ClearText(hit.referrer, hit.referrerLen);
-    ClearText(hit.agent, hit.agentLen);
-    ClearText(hit.user, hit.userLen);
-    ClearText(hit.server, hit.serverLen);
-    hit.bytes = 0;
-    hit.status = 0;
-    hit.referrerPresent = hit.agentPresent = hit.cookiePresent = 0;
-}
-
 line_parser_t GetLineParser(int logType) {
     switch (logType) {
         case 0:

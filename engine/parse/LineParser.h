@@ -55,4 +55,14 @@ std::size_t ScanSparseLine(const char* text, std::size_t available, hit_t& hit,
 line_parser_t GetViewParser(int logType);
 
 // Empties every field of a record, cheaply: text lengths and first bytes only.
-void ClearHit(hit_t& hit);
+inline void ClearHit(hit_t& hit) {
+    hit.hour = hit.dayOfWeek = hit.time = hit.method = 0;
+    hit.cookie[0] = hit.host[0] = hit.path[0] = hit.referrer[0] = '\0';
+    hit.agent[0] = hit.user[0] = hit.server[0] = '\0';
+    hit.cookieLen = hit.hostLen = hit.pathLen = hit.referrerLen = 0;
+    hit.agentLen = hit.userLen = hit.serverLen = 0;
+    hit.hostIsName = 0;
+    hit.bytes = 0;
+    hit.status = 0;
+    hit.referrerPresent = hit.agentPresent = hit.cookiePresent = 0;
+}

@@ -125,7 +125,8 @@ bool ReadBracketDate(Cursor& cursor, const parse_context_t& context, hit_t& hit)
     cursor.SkipBlanks();
     if (!cursor.Expect('[') || !cursor.ReadUntil(']', date)) return false;
     cursor.Expect(']');
-    ConvertCommonDate(date, context.timeOffsetHours, hit, &context.commonDateCache);
+    if (!ConvertCachedCommonDate(date, context.timeOffsetHours, hit, context.commonDateCache))
+        ConvertCommonDate(date, context.timeOffsetHours, hit, &context.commonDateCache);
     return true;
 }
 

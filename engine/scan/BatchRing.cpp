@@ -18,15 +18,17 @@ hit_t* CBatchRing::WaitFree() {
     std::unique_lock lock(m_mutex);
     // A full ring waits until half of it is free, so that a producer faster than its consumer
     // wakes once per few batches rather than once per batch.
-    if (m_published - m_released == std::uint64_t(m_count))
-        m_freed.wait(lock, [this] {
-            return m_stopped || m_published - m_released <= std::uint64_t(m_count / 2);
-        });
+    if (m_published - m_released == std::uint64_t(m_count)) {
+        m_producerWaits = true;
+        m_freed.wait(lock, [this] { return m_stopped || ProducerMayGo(); });
+        m_producerWaits = false;
+    }
     if (m_stopped) return nullptr;
     return m_batches[m_published % std::uint64_t(m_count)].hits;
 }
 
 void CBatchRing::Publish(int filled, std::uint64_t parsedBytes, bool chunkEnd, bool viewBegins) {
+    bool wake = false;
     {
         std::lock_guard lock(m_mutex);
         hit_batch_t& batch = m_batches[m_published % std::uint64_t(m_count)];
@@ -35,8 +37,9 @@ void CBatchRing::Publish(int filled, std::uint64_t parsedBytes, bool chunkEnd, b
         batch.chunkEnd = chunkEnd;
         batch.viewBegins = viewBegins;
         ++m_published;
+        wake = m_consumerWaits;
     }
-    m_filled.notify_one();
+    if (wake) m_filled.notify_one();
 }
 
 void CBatchRing::Finish(int result) {
@@ -50,7 +53,11 @@ void CBatchRing::Finish(int result) {
 
 bool CBatchRing::Take(hit_batch_t& batch) {
     std::unique_lock lock(m_mutex);
-    m_filled.wait(lock, [this] { return m_stopped || m_finished || m_taken < m_published; });
+    if (!m_stopped && !m_finished && m_taken == m_published) {
+        m_consumerWaits = true;
+        m_filled.wait(lock, [this] { return m_stopped || m_finished || m_taken < m_published; });
+        m_consumerWaits = false;
+    }
     if (m_stopped || m_taken == m_published) return false;
     batch = m_batches[m_taken % std::uint64_t(m_count)];
     ++m_taken;
@@ -67,11 +74,19 @@ int CBatchRing::Poll(hit_batch_t& batch) {
 }
 
 void CBatchRing::Release() {
+    bool wake = false;
     {
         std::lock_guard lock(m_mutex);
         ++m_released;
+        wake = m_producerWaits && ProducerMayGo();
     }
-    m_freed.notify_one();
+    // Only the release that frees half the ring wakes a waiting producer: waking it for every
+    // batch only to have it wait again cost both threads a system call per batch.
+    if (wake) m_freed.notify_one();
+}
+
+bool CBatchRing::ProducerMayGo() const {
+    return m_published - m_released <= std::uint64_t(m_count / 2);
 }
 
 void CBatchRing::Stop() {

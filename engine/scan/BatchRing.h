@@ -52,6 +52,9 @@ public:
     int Result() const { return m_result; }
 
 private:
+    // Whether a waiting producer may go on: half the ring is free.
+    bool ProducerMayGo() const;
+
     const int m_count;
     std::unique_ptr<hit_t[]> m_hits;
     std::unique_ptr<hit_batch_t[]> m_batches;
@@ -62,6 +65,8 @@ private:
     std::uint64_t m_taken = 0;
     std::uint64_t m_released = 0;
     bool m_finished = false;
+    bool m_consumerWaits = false;
+    bool m_producerWaits = false;
     bool m_stopped = false;
     int m_result = 0;
 };

@@ -30,7 +30,9 @@ namespace {
 constexpr std::uint64_t kDefaultViewBytes = 50000000;
 constexpr std::size_t kHeaderDateMax = 99;
 // Batches of the overlapped path: one being filled, one being handed on and two in between to
-// smooth out the different speeds of a line and of a hit.
+// smooth out the different speeds of a line and of a hit. A consumer that runs out of hits is
+// woken by the next batch: the consumer's PrepareBatch may wait on the thread that takes the
+// batches, so a wake-up held back for later batches could wait for ever.
 constexpr int kRingBatches = 4;
 // With two workers: three batches each, which holds a chunk of lines of a typical length.
 constexpr int kParallelRingBatches = 3;
@@ -128,7 +130,15 @@ std::size_t FindLineEnd(const char* data, std::size_t size, std::size_t offset,
 
 // The first CR or LF at or after offset, or size. Where a parser stopped, the line end is
 // usually the next byte.
-std::size_t FindNextLineEnd(const char* data, std::size_t size, std::size_t offset) {
+// SkipBetweenLines, inline for the usual single line feed before a line.
+inline std::size_t NextLineStart(const char* data, std::size_t size, std::size_t offset) {
+    if (offset + 1 < size && data[offset] == '\n' &&
+        !IsSkippedByte(static_cast<unsigned char>(data[offset + 1])))
+        return offset + 1;
+    return SkipBetweenLines(data, size, offset);
+}
+
+inline std::size_t FindNextLineEnd(const char* data, std::size_t size, std::size_t offset) {
     if (offset < size && (data[offset] == '\n' || data[offset] == '\r')) return offset;
     std::size_t checked = 0;
     return FindLineEnd(data, size, offset, checked);
@@ -847,13 +857,13 @@ CLogFileScanner::fill_stop_t CLogFileScanner::FillBatch(scan_worker_t& worker, c
     // The debug file lists each line given to a parser before it is parsed.
     const line_parser_t viewParser = m_debugLog.IsOpen() ? nullptr : m_viewParser;
     while (slot < kHitBatchSize) {
-        pos = SkipBetweenLines(data, size, pos);
+        pos = NextLineStart(data, size, pos);
         if (pos == size) {
             stop = FILL_VIEW_DONE;
             break;
         }
         // The lines a few ahead: their bytes come from memory while this one is parsed.
-        if (pos + 1024 < size) __builtin_prefetch(data + pos + 1024);
+        if (pos + 8192 < size) __builtin_prefetch(data + pos + 8192);
         if (viewParser && data[pos] != '#') {
             // The parser finds the line's end on its way through the fields; only the bytes it
             // left unread are searched for it.
