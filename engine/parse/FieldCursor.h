@@ -23,7 +23,7 @@ inline constexpr char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? char(
 
 // Copies n bytes (n < kHitTextSize) without reading or writing outside either range. Fields are
 // short, and the compiler's inline expansion of memcpy for a bounded size (rep movs) costs more
-// than the copy itself, so the copy uses word moves with an overlapping tail.
+// than the copy itself, so the copy uses sixteen-byte (or word) moves with an overlapping tail.
 [[gnu::always_inline]] inline void CopyFieldBytes(char* dst, const char* src, std::size_t n) {
     if (n >= 16) {
 #if defined(__SSE2__)
@@ -221,8 +221,8 @@ inline __m128i ScanCandidates(const char* p, __m128i needle) {
 
 // The first byte in [begin, end) that is c or no field byte (a line end, a control byte, 0x7F or
 // 0xFF), or end. A tab stops the scan only with kTabIsTarget (then c is a space and the scan finds
-// blanks). One pass of thirty-two bytes at a time, so that finding a field also checks its bytes;
-// no byte at or past end is read.
+// blanks). One pass, sixteen and then thirty-two bytes at a time, so that finding a field also
+// checks its bytes; no byte at or past end is read.
 template <bool kTabIsTarget>
 [[gnu::always_inline]] inline const char* ScanToStop(const char* begin, const char* end, char c) {
     const char* p = begin;
