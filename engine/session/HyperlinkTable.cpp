@@ -1,5 +1,6 @@
 #include "engine/session/HyperlinkTable.h"
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 
@@ -214,33 +215,149 @@ std::size_t CHyperlinkTable::GetLinkBytes() const {
 
 namespace {
 
-using LinkRange = CEntryRange<hyperlink_link_view_t>;
-
-class CConnectionRange : public LinkRange {
-public:
-    explicit CConnectionRange(hyperlink_hash_t::child_table* table) : m_table(table) {}
-    void ForEach(const std::function<void(const hyperlink_link_view_t&)>& visit) const override {
-        if (!m_table) return;
-        m_table->ForEach([&visit](const hyperlink_connection_hash_t& link) {
-            visit(hyperlink_link_view_t{std::string_view(link.text, link.length),
-                                        static_cast<std::int64_t>(link.hits), link.type,
-                                        link.tagCounts});
-        });
+// h mod n exactly as CFastHashTable places a hash.
+struct slot_range_t {
+    std::uint32_t capacity;
+    std::uint64_t inverse;
+    explicit slot_range_t(std::uint32_t n) : capacity(n), inverse(UINT64_MAX / n + 1) {}
+    std::uint32_t operator()(std::uint32_t h) const {
+        __extension__ typedef unsigned __int128 wide_t;
+        return static_cast<std::uint32_t>((static_cast<wide_t>(inverse * h) * capacity) >> 64);
     }
-
-private:
-    hyperlink_hash_t::child_table* m_table;
 };
 
 }  // namespace
 
+// Lays out one page's links of one direction in the slot order that a connection table of
+// kConnectionSlots slots, fed with them in creation order, would end in: the table's probing
+// (the key rehashed with the previous hash as seed), its growth when over half full and its
+// regrowth when a probe runs out, on bare slot arrays that are reused from page to page. The
+// links of one page and direction are distinct pages, so no probe ever meets its own key.
+class CHyperlinkTable::CConnectionOrder {
+public:
+    explicit CConnectionOrder(const CHyperlinkTable& table) : m_table(table) {}
+
+    // Fills `out` with the links [first, last) of the child (toSide) or parent lists.
+    void Lay(const std::uint32_t* first, const std::uint32_t* last, bool toSide,
+             bool lookupAfterInsert, std::vector<hyperlink_link_view_t>& out) {
+        out.clear();
+        if (first == last) return;
+        m_items.clear();
+        for (const std::uint32_t* n = first; n != last; ++n) {
+            const link_t& link = m_table.LinkAt(*n);
+            const std::uint32_t end = toSide ? link.to : link.from;
+            const std::uint32_t page = end & kPageMask;
+            m_items.push_back({m_table.m_pages[page].hash, page, *n, end >> kTypeShift});
+        }
+        m_capacity = kConnectionSlots;
+        m_range = slot_range_t(m_capacity);
+        m_slots.assign(m_capacity, kFree);
+        m_used.clear();
+        for (std::uint32_t item = 0; item < m_items.size(); ++item) {
+            if (m_used.size() > m_capacity / 2) Grow(m_capacity * 2);
+            std::uint32_t index;
+            while (!Probe(m_slots, m_range, item, index)) Grow(m_capacity * 2);
+            m_slots[index] = item;
+            m_used.push_back(index);
+        }
+        // A lookup of a known key grows a table over half full, as an insertion does.
+        if (lookupAfterInsert && m_used.size() > m_capacity / 2) Grow(m_capacity * 2);
+        // Slot order: the few used slots of a page sorted, rather than all slots read.
+        std::sort(m_used.begin(), m_used.end());
+        for (const std::uint32_t slot : m_used) {
+            const item_t& i = m_items[m_slots[slot]];
+            const page_t& other = m_table.m_pages[i.page];
+            out.push_back({std::string_view(other.text, other.length),
+                           static_cast<std::int64_t>(m_table.HitsOf(i.link)),
+                           static_cast<page_type_t>(i.type),
+                           m_table.m_numTriggers > 0 ? m_table.TagsAt(i.link) : nullptr});
+        }
+    }
+
+private:
+    static constexpr std::uint32_t kFree = UINT32_MAX;
+
+    struct item_t {
+        std::uint32_t hash;  // the linked page's Hash(0)
+        std::uint32_t page;
+        std::uint32_t link;
+        std::uint32_t type;
+    };
+
+    // The free slot that the item's probe sequence reaches first; false when the probe runs
+    // through as many slots as the table has.
+    bool Probe(const std::vector<std::uint32_t>& slots, const slot_range_t& range,
+               std::uint32_t item, std::uint32_t& index) const {
+        const item_t& i = m_items[item];
+        std::uint32_t h = i.hash;
+        index = range(h);
+        for (std::uint32_t step = 0; slots[index] != kFree; ++step) {
+            if (step >= range.capacity) return false;
+            const page_t& other = m_table.m_pages[i.page];
+            h = memcrc(other.text, other.length, h);
+            index = range(h);
+        }
+        return true;
+    }
+
+    // Moves the items, in slot order, into `capacity` slots (doubled again while a probe
+    // runs out).
+    void Grow(std::uint32_t capacity) {
+        for (;;) {
+            m_spare.assign(capacity, kFree);
+            const slot_range_t range(capacity);
+            bool placed = true;
+            m_used.clear();
+            for (std::uint32_t s = 0; s < m_capacity && placed; ++s) {
+                if (m_slots[s] == kFree) continue;
+                std::uint32_t index;
+                placed = Probe(m_spare, range, m_slots[s], index);
+                if (placed) m_spare[index] = m_slots[s];
+                m_used.push_back(index);
+            }
+            if (placed) {
+                m_slots.swap(m_spare);
+                m_capacity = capacity;
+                m_range = range;
+                return;
+            }
+            capacity *= 2;
+        }
+    }
+
+    const CHyperlinkTable& m_table;
+    std::vector<item_t> m_items;
+    std::vector<std::uint32_t> m_slots, m_spare;
+    std::vector<std::uint32_t> m_used;  // the slots taken, in order of taking
+    std::uint32_t m_capacity = kConnectionSlots;
+    slot_range_t m_range{kConnectionSlots};
+};
+
+void CHyperlinkTable::ForEachPageView(
+    const std::function<void(const hyperlink_page_view_t&)>& visit) {
+    SettlePageTable();
+    const link_lists_t lists = BuildLinkLists();
+    CConnectionOrder order(*this);
+    std::vector<hyperlink_link_view_t> children, parents;
+    m_pageIndex.ForEach([&](const page_key_t& key) {
+        const page_t& page = m_pages[key.index];
+        const std::uint32_t* childLinks = lists.childLinks.data();
+        const std::uint32_t* parentLinks = lists.parentLinks.data();
+        order.Lay(childLinks + lists.childStart[key.index],
+                  childLinks + lists.childStart[key.index + 1], true, page.childLookupAfterInsert,
+                  children);
+        order.Lay(parentLinks + lists.parentStart[key.index],
+                  parentLinks + lists.parentStart[key.index + 1], false,
+                  page.parentLookupAfterInsert, parents);
+        const CSpanEntryRange<hyperlink_link_view_t> childRange(children), parentRange(parents);
+        visit(hyperlink_page_view_t{std::string_view(key.text, key.length), page.type, &childRange,
+                                    &parentRange});
+    });
+}
+
 std::unique_ptr<CEntryRange<hyperlink_page_view_t>> MakeHyperlinkPageRange(CHyperlinkTable& table) {
     return MakeEntryRange<hyperlink_page_view_t>(
         [&table](const std::function<void(const hyperlink_page_view_t&)>& visit) {
-            table.ForEach([&visit](hyperlink_hash_t& page) {
-                const CConnectionRange children(page.children), parents(page.parents);
-                visit(hyperlink_page_view_t{std::string_view(page.text, page.length), page.type,
-                                            &children, &parents});
-            });
+            table.ForEachPageView(visit);
         });
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string_view>
 #include <unordered_map>
@@ -124,6 +125,11 @@ public:
         });
     }
 
+    // Calls visit(page) for every page in slot order with the same links in the same order as
+    // ForEach, laid out in reused arrays rather than tables built per page. The table must
+    // not change meanwhile; the views live only for the call.
+    void ForEachPageView(const std::function<void(const hyperlink_page_view_t&)>& visit);
+
     // Connection tables start with this many slots.
     static constexpr std::uint32_t kConnectionSlots = 50;
 
@@ -165,6 +171,7 @@ private:
     struct link_lists_t {
         std::vector<std::uint32_t> childStart, childLinks, parentStart, parentLinks;
     };
+    class CConnectionOrder;
 
     // A link's two page numbers spread over 64 bits (the finaliser of splitmix64).
     static std::uint64_t LinkHash(std::uint32_t from, std::uint32_t to) {

@@ -32,6 +32,12 @@ public:
     virtual ~CEntryRange() = default;
     // Calls `visit` once per used entry, in table order.
     virtual void ForEach(const std::function<void(const Entry&)>& visit) const = 0;
+    // The entries in table order as one array, when the range holds them so: a reader then
+    // walks them without a call per entry. False (and `entries` untouched) otherwise.
+    virtual bool GetSpan(std::span<const Entry>& entries) const {
+        (void)entries;
+        return false;
+    }
 };
 
 // One used entry of a connection table (`hyperlink_connection_hash_t`): a page linked from or
@@ -66,6 +72,10 @@ public:
     explicit CSpanEntryRange(std::span<const Entry> entries) : m_entries(entries) {}
     void ForEach(const std::function<void(const Entry&)>& visit) const override {
         for (const Entry& entry : m_entries) visit(entry);
+    }
+    bool GetSpan(std::span<const Entry>& entries) const override {
+        entries = m_entries;
+        return true;
     }
 
 private:

@@ -3,10 +3,17 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstring>
 #include <limits>
+#include <span>
+#include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "store/filter/TagInformation.h"
 #include "utility/Markup.h"
@@ -20,122 +27,276 @@ std::string CountText(std::int64_t count) {
     return std::to_string(std::min<std::int64_t>(count, std::numeric_limits<std::int32_t>::max()));
 }
 
+// Calls f(link) for every link of `table` (which may be null), without a call through
+// std::function per link when the range holds its links in one array.
+template <class F>
+void ForEachLink(const CEntryRange<hyperlink_link_view_t>* table, F&& f) {
+    if (!table) return;
+    std::span<const hyperlink_link_view_t> links;
+    if (table->GetSpan(links)) {
+        for (const hyperlink_link_view_t& link : links) f(link);
+        return;
+    }
+    table->ForEach(f);
+}
+
 std::int64_t SumOfHits(const CEntryRange<hyperlink_link_view_t>* table) {
     std::int64_t sum = 0;
-    if (table) table->ForEach([&sum](const hyperlink_link_view_t& link) { sum += link.hits; });
+    ForEachLink(table, [&sum](const hyperlink_link_view_t& link) { sum += link.hits; });
     return sum;
+}
+
+// The escaping of a byte in attribute values and in element text.
+constexpr unsigned char kAttributeSpecial = 1, kTextSpecial = 2;
+// Per byte: where it is escaped. "&", "<", '"' and bytes below 32 in attribute values; "&",
+// "<", ">" and bytes below 32 other than tab, CR and LF in element text; NUL ends a text.
+constexpr std::array<unsigned char, 256> kSpecial = [] {
+    std::array<unsigned char, 256> table{};
+    for (int c = 0; c < 32; ++c)
+        table[c] = c == '\t' || c == '\r' || c == '\n' ? kAttributeSpecial
+                                                       : kAttributeSpecial | kTextSpecial;
+    table['&'] = table['<'] = kAttributeSpecial | kTextSpecial;
+    table['"'] = kAttributeSpecial;
+    table['>'] = kTextSpecial;
+    return table;
+}();
+
+constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
+
+constexpr std::uint64_t HasZeroByte(std::uint64_t v) { return (v - kOnes) & ~v & kHighs; }
+constexpr std::uint64_t HasByte(std::uint64_t v, unsigned char c) {
+    return HasZeroByte(v ^ (kOnes * c));
+}
+constexpr std::uint64_t HasByteBelow32(std::uint64_t v) { return (v - kOnes * 32) & ~v & kHighs; }
+
+// Whether any of eight bytes may need escaping `where` (tab, CR and LF count in text too).
+template <unsigned char where>
+[[gnu::always_inline]] inline bool MaySpecial(std::uint64_t v) {
+    if constexpr (where == kAttributeSpecial)
+        return (HasByteBelow32(v) | HasByte(v, '"') | HasByte(v, '&') | HasByte(v, '<')) != 0;
+    else
+        return (HasByteBelow32(v) | HasByte(v, '>') | HasByte(v, '&') | HasByte(v, '<')) != 0;
+}
+
+char* Copy(char* out, std::string_view text) {
+    std::memcpy(out, text.data(), text.size());
+    return out + text.size();
+}
+
+// Writes one byte, escaped as `where` needs; false at a NUL, which ends the text (the
+// element-by-element path hands texts over as C strings).
+template <unsigned char where>
+bool PutByte(char*& out, unsigned char c) {
+    if (!(kSpecial[c] & where)) {
+        *out++ = static_cast<char>(c);
+        return true;
+    }
+    switch (c) {
+        case 0:
+            return false;
+        case '&':
+            out = Copy(out, "&amp;");
+            break;
+        case '<':
+            out = Copy(out, "&lt;");
+            break;
+        case '>':
+            out = Copy(out, "&gt;");
+            break;
+        case '"':
+            out = Copy(out, "&quot;");
+            break;
+        default:
+            *out++ = '&';
+            *out++ = '#';
+            *out++ = static_cast<char>('0' + c / 10);
+            *out++ = static_cast<char>('0' + c % 10);
+            *out++ = ';';
+    }
+    return true;
+}
+
+// Room for escaping a text of `size` bytes: six for each ("&quot;"), and the few that the
+// word-wide copies write past the end.
+constexpr std::size_t MaxEscaped(std::size_t size) { return size * 6 + 16; }
+
+// Writes `text` escaped as `where` needs: bytes that need none are copied sixteen or eight at
+// a time, so a plain text costs a few steps. The output may take MaxEscaped(text.size()).
+template <unsigned char where>
+char* Escaped(char* out, std::string_view text) {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+#if defined(__SSE2__)
+    const __m128i quoteOrGreater = _mm_set1_epi8(where == kAttributeSpecial ? '"' : '>');
+    const __m128i amp = _mm_set1_epi8('&'), less = _mm_set1_epi8('<'), control = _mm_set1_epi8(31);
+    while (end - p >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i special = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi8(v, quoteOrGreater), _mm_cmpeq_epi8(v, amp)),
+            _mm_or_si128(_mm_cmpeq_epi8(v, less), _mm_cmpeq_epi8(_mm_min_epu8(v, control), v)));
+        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(special));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
+        if (mask == 0) {
+            out += 16;
+            p += 16;
+            continue;
+        }
+        // The bytes before the first special one are written; that one goes through PutByte.
+        const unsigned plain = static_cast<unsigned>(__builtin_ctz(mask));
+        out += plain;
+        p += plain;
+        if (!PutByte<where>(out, static_cast<unsigned char>(*p))) return out;
+        ++p;
+    }
+#endif
+    while (end - p >= 8) {
+        std::uint64_t v;
+        std::memcpy(&v, p, sizeof v);
+        if (!MaySpecial<where>(v)) {
+            std::memcpy(out, &v, sizeof v);
+            out += 8;
+            p += 8;
+            continue;
+        }
+        for (const char* stop = p + 8; p < stop; ++p)
+            if (!PutByte<where>(out, static_cast<unsigned char>(*p))) return out;
+    }
+    const std::size_t rest = static_cast<std::size_t>(end - p);
+    if (rest > 0 && text.size() >= 8) {
+        // The last eight bytes of the text hold the rest at their top; plain letters stand in
+        // for the bytes already written.
+        std::uint64_t v;
+        std::memcpy(&v, end - 8, sizeof v);
+        v = (v >> (8 * (8 - rest))) | (kOnes * 'a' << (8 * rest));
+        if (!MaySpecial<where>(v)) {
+            std::memcpy(out, &v, sizeof v);
+            return out + rest;
+        }
+    }
+    for (; p < end; ++p)
+        if (!PutByte<where>(out, static_cast<unsigned char>(*p))) return out;
+    return out;
+}
+
+constexpr std::size_t kNumberSize = 20;
+
+// A short fixed text kept with room to be copied in 16-byte steps, which costs less than a
+// call to memcpy for each of millions of elements.
+class CPiece {
+public:
+    CPiece() = default;
+    explicit CPiece(std::string_view text) : m_bytes(text.size() + 16, '\0'), m_size(text.size()) {
+        std::memcpy(m_bytes.data(), text.data(), text.size());
+    }
+    std::size_t size() const { return m_size; }
+    // Copies the text to `out`, which must have room for size() + 16 bytes.
+    char* CopyTo(char* out) const {
+        for (std::size_t i = 0; i < m_size; i += 16) std::memcpy(out + i, m_bytes.data() + i, 16);
+        return out + m_size;
+    }
+
+private:
+    std::vector<char> m_bytes;
+    std::size_t m_size = 0;
+};
+
+char* Number(char* out, std::int64_t value) {
+    return std::to_chars(out, out + kNumberSize, value).ptr;
 }
 
 }  // namespace
 
 // Prints elements into a streamed CMarkup's file in the very bytes its own printing gives:
-// one element a line, indented by tabs, attributes in double quotes; "&", "<", '"' and bytes
-// below 32 escaped in attribute values, "&", "<", ">" and bytes below 32 other than tab, CR
-// and LF in element text; control bytes as "&#NN;".
+// one element a line, indented by tabs, attributes in double quotes, texts escaped as
+// kSpecial says, control bytes as "&#NN;". Elements are written straight into a block that
+// is handed to the file when full; each caller asks for room for the most an element can
+// take, so nothing is checked byte by byte.
 class CSaveHyperlinkTreeReport::CStreamedElements {
 public:
     explicit CStreamedElements(CMarkup& markup)
-        : m_markup(markup), m_indent(static_cast<std::size_t>(markup.GetMainDepth()) + 1) {
-        m_buffer.reserve(kFlushSize + 4096);
-    }
+        : m_markup(markup),
+          m_indent(static_cast<std::size_t>(markup.GetMainDepth()) + 1),
+          m_tabs(m_indent + 4, '\t'),
+          m_block(kBlockSize + kSlack) {}
     ~CStreamedElements() { Flush(); }
 
-    // "<TAG" at `level` below the main element's children.
-    void Start(int level, const char* tag) {
-        m_buffer.append(m_indent + static_cast<std::size_t>(level), '\t');
-        m_buffer += '<';
-        m_buffer += tag;
+    // The write position, with room for `size` more bytes.
+    char* Room(std::size_t size) {
+        if (m_size + size > m_block.size()) {
+            Flush();
+            if (size > m_block.size()) m_block.resize(size);
+        }
+        return m_block.data() + m_size;
     }
-    void Attribute(const char* name, std::string_view value) {
-        m_buffer += ' ';
-        m_buffer += name;
-        m_buffer += "=\"";
-        Escaped(value, true);
-        m_buffer += '"';
+    // Ends a write that began at Room and stopped before `end`.
+    void Done(char* end) {
+        m_size = static_cast<std::size_t>(end - m_block.data());
+        if (m_size >= kBlockSize) Flush();
     }
-    void Attribute(const char* name, std::int64_t value) {
-        char text[24];
-        const auto end = std::to_chars(text, text + sizeof text, value).ptr;
-        Attribute(name, std::string_view(text, static_cast<std::size_t>(end - text)));
+    // The tabs before an element at `level` below the main element's children.
+    std::string_view Tabs(int level) const {
+        return std::string_view(m_tabs).substr(0, m_indent + static_cast<std::size_t>(level));
+    }
+
+    // "<TAG" at `level`.
+    void Start(int level, std::string_view tag) {
+        char* out = Room(m_tabs.size() + tag.size() + 1);
+        out = Copy(out, Tabs(level));
+        *out++ = '<';
+        Done(Copy(out, tag));
+    }
+    void Attribute(std::string_view name, std::string_view value) {
+        char* out = Room(name.size() + 4 + MaxEscaped(value.size()));
+        *out++ = ' ';
+        out = Copy(out, name);
+        out = Copy(out, "=\"");
+        out = Escaped<kAttributeSpecial>(out, value);
+        *out++ = '"';
+        Done(out);
+    }
+    void Attribute(std::string_view name, std::int64_t value) {
+        char* out = Room(name.size() + 4 + kNumberSize);
+        *out++ = ' ';
+        out = Copy(out, name);
+        out = Copy(out, "=\"");
+        out = Number(out, value);
+        *out++ = '"';
+        Done(out);
     }
     // Ends the start tag of an element that holds elements.
-    void Open() { m_buffer += ">\n"; }
+    void Open() { Done(Copy(Room(2), ">\n")); }
     // Ends an element with `text` (none when empty) and no elements.
-    void Close(const char* tag, std::string_view text) {
-        if (text.empty()) {
-            m_buffer += " />\n";
-        } else {
-            m_buffer += '>';
-            Escaped(text, false);
-            m_buffer += "</";
-            m_buffer += tag;
-            m_buffer += ">\n";
-        }
-        if (m_buffer.size() >= kFlushSize) Flush();
+    void Close(std::string_view tag, std::string_view text) {
+        if (text.empty()) return Done(Copy(Room(4), " />\n"));
+        char* out = Room(MaxEscaped(text.size()) + tag.size() + 5);
+        *out++ = '>';
+        out = Escaped<kTextSpecial>(out, text);
+        out = Copy(out, "</");
+        out = Copy(out, tag);
+        Done(Copy(out, ">\n"));
     }
-    void End(int level, const char* tag) {
-        m_buffer.append(m_indent + static_cast<std::size_t>(level), '\t');
-        m_buffer += "</";
-        m_buffer += tag;
-        m_buffer += ">\n";
+    void End(int level, std::string_view tag) {
+        char* out = Room(m_tabs.size() + tag.size() + 4);
+        out = Copy(out, Tabs(level));
+        out = Copy(out, "</");
+        out = Copy(out, tag);
+        Done(Copy(out, ">\n"));
     }
     void Flush() {
-        if (!m_buffer.empty()) m_markup.WriteRawContent(m_buffer.data(), m_buffer.size());
-        m_buffer.clear();
+        if (m_size) m_markup.WriteRawContent(m_block.data(), m_size);
+        m_size = 0;
     }
 
 private:
-    static constexpr std::size_t kFlushSize = 1 << 20;
-
-    void Escaped(std::string_view text, bool attribute) {
-        // The element-by-element path hands texts over as C strings, so a text ends at NUL.
-        text = text.substr(0, text.find('\0'));
-        const unsigned char special = attribute ? kAttributeSpecial : kTextSpecial;
-        std::size_t plain = 0;
-        for (std::size_t i = 0; i < text.size(); ++i) {
-            const unsigned char c = static_cast<unsigned char>(text[i]);
-            if (!(kSpecial[c] & special)) continue;
-            m_buffer.append(text.data() + plain, i - plain);
-            plain = i + 1;
-            switch (c) {
-                case '&':
-                    m_buffer += "&amp;";
-                    break;
-                case '<':
-                    m_buffer += "&lt;";
-                    break;
-                case '>':
-                    m_buffer += "&gt;";
-                    break;
-                case '"':
-                    m_buffer += "&quot;";
-                    break;
-                default: {
-                    const char code[] = {'&', '#', static_cast<char>('0' + c / 10),
-                                         static_cast<char>('0' + c % 10), ';'};
-                    m_buffer.append(code, sizeof code);
-                }
-            }
-        }
-        m_buffer.append(text.data() + plain, text.size() - plain);
-    }
-
-    static constexpr unsigned char kAttributeSpecial = 1, kTextSpecial = 2;
-    // Per byte: which of attribute values and element text escape it.
-    static constexpr std::array<unsigned char, 256> kSpecial = [] {
-        std::array<unsigned char, 256> table{};
-        for (int c = 1; c < 32; ++c)
-            table[c] = c == '\t' || c == '\r' || c == '\n' ? kAttributeSpecial
-                                                           : kAttributeSpecial | kTextSpecial;
-        table['&'] = table['<'] = kAttributeSpecial | kTextSpecial;
-        table['"'] = kAttributeSpecial;
-        table['>'] = kTextSpecial;
-        return table;
-    }();
+    static constexpr std::size_t kBlockSize = 1 << 20;
+    // Room past a block's end for the element that fills it.
+    static constexpr std::size_t kSlack = 1 << 16;
 
     CMarkup& m_markup;
     std::size_t m_indent;
-    std::string m_buffer;
+    std::string m_tabs;
+    std::vector<char> m_block;
+    std::size_t m_size = 0;
 };
 
 CSaveHyperlinkTreeReport::CSaveHyperlinkTreeReport(
@@ -285,25 +446,73 @@ void CSaveHyperlinkTreeReport::PrintData(CStreamedElements& out) const {
     out.End(0, "DATA");
 }
 
+// The fixed pieces of the LINKS element, printed once per report rather than per link.
+struct CSaveHyperlinkTreeReport::LinkTexts {
+    std::string pageStart;                          // tabs, "<PAGE Name=\""
+    CPiece linkStart;                               // tabs, "<LINK Name=\""
+    std::string linkEnd;                            // tabs, "</LINK>\n"
+    std::array<std::string, kPageTypes> pageTypes;  // "PAGE\""
+    // Per link type (CHILD, PARENT) and page type: "PAGE\" LinkType=\"CHILD\"".
+    std::array<std::array<CPiece, kPageTypes>, 2> typeAndLinkType;
+    // Per trigger: tabs, "<TAG Name=\"...\" Type=\"...\">".
+    std::vector<std::string> tagStarts;
+    std::size_t longestTagStart = 0;
+};
+
+namespace {
+// Room for " TotalHits=\"<20 digits>\" PageType=\"".
+constexpr std::size_t kTotalRoom = 48;
+}  // namespace
+
+namespace {
+
+// The text form of a page type as an index into the table of texts.
+std::size_t PageTypeIndex(page_type_t type) {
+    const int value = static_cast<int>(type);
+    return value >= 0 && value < 8 ? static_cast<std::size_t>(value)
+                                   : static_cast<std::size_t>(page_type_t::NOTHING);
+}
+
+std::string EscapedAttribute(std::string_view text) {
+    std::string escaped(MaxEscaped(text.size()), '\0');
+    escaped.resize(static_cast<std::size_t>(Escaped<kAttributeSpecial>(escaped.data(), text) -
+                                            escaped.data()));
+    return escaped;
+}
+
+}  // namespace
+
+CSaveHyperlinkTreeReport::LinkTexts CSaveHyperlinkTreeReport::MakeLinkTexts(
+    const CStreamedElements& out) const {
+    LinkTexts texts;
+    texts.pageStart = std::string(out.Tabs(1)) + "<PAGE Name=\"";
+    texts.linkStart = CPiece(std::string(out.Tabs(2)) + "<LINK Name=\"");
+    texts.linkEnd = std::string(out.Tabs(2)) + "</LINK>\n";
+    const char* const linkTypes[] = {"CHILD", "PARENT"};
+    for (std::size_t t = 0; t < kPageTypes; ++t)
+        texts.pageTypes[t] = ConvertPageTypeToString(static_cast<page_type_t>(t)) + "\"";
+    for (std::size_t l = 0; l < 2; ++l)
+        for (std::size_t t = 0; t < kPageTypes; ++t)
+            texts.typeAndLinkType[l][t] =
+                CPiece(texts.pageTypes[t] + " LinkType=\"" + linkTypes[l] + "\"");
+    for (const TagTrigger& trigger : m_triggers) {
+        texts.tagStarts.push_back(std::string(out.Tabs(3)) + "<TAG Name=\"" +
+                                  EscapedAttribute(trigger.name) + "\" Type=\"" +
+                                  EscapedAttribute(trigger.type) + "\">");
+        texts.longestTagStart = std::max(texts.longestTagStart, texts.tagStarts.back().size());
+    }
+    return texts;
+}
+
 void CSaveHyperlinkTreeReport::PrintLinks(CStreamedElements& out) const {
     out.Start(0, "LINKS");
     bool open = false;
     if (m_links) {
+        const LinkTexts texts = MakeLinkTexts(out);
         m_links->ForEach([&](const hyperlink_page_view_t& page) {
             if (!open) out.Open();
             open = true;
-            out.Start(1, "PAGE");
-            out.Attribute("Name", page.name);
-            out.Attribute("PageType", ConvertPageTypeToString(page.type));
-            const std::int64_t childSum = SumOfHits(page.children);
-            const std::int64_t parentSum = SumOfHits(page.parents);
-            bool any = false;
-            PrintConnections(out, "CHILD", page.children, childSum, any);
-            PrintConnections(out, "PARENT", page.parents, parentSum, any);
-            if (any)
-                out.End(1, "PAGE");
-            else
-                out.Close("PAGE", {});
+            PrintPage(out, texts, page);
         });
     }
     if (open)
@@ -312,32 +521,65 @@ void CSaveHyperlinkTreeReport::PrintLinks(CStreamedElements& out) const {
         out.Close("LINKS", {});
 }
 
-void CSaveHyperlinkTreeReport::PrintConnections(CStreamedElements& out, const char* linkType,
-                                                const LinkRange* table, std::int64_t total,
-                                                bool& any) const {
+void CSaveHyperlinkTreeReport::PrintPage(CStreamedElements& out, const LinkTexts& texts,
+                                         const hyperlink_page_view_t& page) const {
+    const std::string_view type = texts.pageTypes[PageTypeIndex(page.type)];
+    char* o = out.Room(texts.pageStart.size() + MaxEscaped(page.name.size()) + 16 + type.size());
+    o = Copy(o, texts.pageStart);
+    o = Escaped<kAttributeSpecial>(o, page.name);
+    o = Copy(o, "\" PageType=\"");
+    out.Done(Copy(o, type));
+    const std::int64_t childSum = SumOfHits(page.children);
+    const std::int64_t parentSum = SumOfHits(page.parents);
+    bool any = false;
+    PrintConnections(out, texts, 0, page.children, childSum, any);
+    PrintConnections(out, texts, 1, page.parents, parentSum, any);
+    if (any)
+        out.End(1, "PAGE");
+    else
+        out.Close("PAGE", {});
+}
+
+void CSaveHyperlinkTreeReport::PrintConnections(CStreamedElements& out, const LinkTexts& texts,
+                                                std::size_t linkType, const LinkRange* table,
+                                                std::int64_t total, bool& any) const {
     if (!table) return;
-    table->ForEach([&](const hyperlink_link_view_t& link) {
+    // What follows each link's hits: "\" TotalHits=\"<total>\" PageType=\"".
+    char totalText[kTotalRoom] = {};
+    char* end = Copy(totalText, "\" TotalHits=\"");
+    end = Number(end, total);
+    end = Copy(end, "\" PageType=\"");
+    const std::size_t totalSize = static_cast<std::size_t>(end - totalText);
+    // Link start, hits, total part, type and link type, " />\n", and 16 bytes of overrun.
+    const std::size_t fixed = texts.linkStart.size() + 16 + kNumberSize + kTotalRoom + 64;
+    ForEachLink(table, [&](const hyperlink_link_view_t& link) {
         if (!any) out.Open();
         any = true;
-        out.Start(2, "LINK");
-        out.Attribute("Name", link.name);
-        out.Attribute("LinkHits", link.hits);
-        out.Attribute("TotalHits", total);
-        out.Attribute("PageType", ConvertPageTypeToString(link.type));
-        out.Attribute("LinkType", linkType);
+        char* o = out.Room(fixed + MaxEscaped(link.name.size()));
+        o = texts.linkStart.CopyTo(o);
+        o = Escaped<kAttributeSpecial>(o, link.name);
+        o = Copy(o, "\" LinkHits=\"");
+        o = Number(o, link.hits);
+        std::memcpy(o, totalText, kTotalRoom);
+        o += totalSize;
+        o = texts.typeAndLinkType[linkType][PageTypeIndex(link.type)].CopyTo(o);
         bool tagged = false;
         for (std::size_t i = 0; link.tagCounts && i < m_triggers.size(); ++i) {
             if (link.tagCounts[i] == 0) continue;
-            if (!tagged) out.Open();
+            if (!tagged) o = Copy(o, ">\n");
             tagged = true;
-            out.Start(3, "TAG");
-            out.Attribute("Name", m_triggers[i].name);
-            out.Attribute("Type", m_triggers[i].type);
-            out.Close("TAG", std::to_string(link.tagCounts[i]));
+            out.Done(o);
+            o = out.Room(texts.longestTagStart + kNumberSize + 8);
+            o = Copy(o, texts.tagStarts[i]);
+            o = Number(o, link.tagCounts[i]);
+            o = Copy(o, "</TAG>\n");
         }
-        if (tagged)
-            out.End(2, "LINK");
-        else
-            out.Close("LINK", {});
+        if (tagged) {
+            out.Done(o);
+            o = Copy(out.Room(texts.linkEnd.size()), texts.linkEnd);
+        } else {
+            o = Copy(o, " />\n");
+        }
+        out.Done(o);
     });
 }

@@ -68,6 +68,8 @@ private:
     };
 
     class CStreamedElements;
+    struct LinkTexts;
+    static constexpr std::size_t kPageTypes = 8;
 
     void ReadTriggers();
     std::vector<std::pair<std::string_view, PageCounts>> CollectPageCounts() const;
@@ -76,8 +78,12 @@ private:
     // The same elements printed straight into a streamed file.
     void PrintData(CStreamedElements& out) const;
     void PrintLinks(CStreamedElements& out) const;
-    void PrintConnections(CStreamedElements& out, const char* linkType, const LinkRange* table,
-                          std::int64_t total, bool& any) const;
+    LinkTexts MakeLinkTexts(const CStreamedElements& out) const;
+    void PrintPage(CStreamedElements& out, const LinkTexts& texts,
+                   const hyperlink_page_view_t& page) const;
+    // `linkType`: 0 for CHILD, 1 for PARENT.
+    void PrintConnections(CStreamedElements& out, const LinkTexts& texts, std::size_t linkType,
+                          const LinkRange* table, std::int64_t total, bool& any) const;
 
     const CTagInformation* m_tags;
     std::unique_ptr<PageRange> m_links;

@@ -23,16 +23,19 @@ using CountRange = CSpanEntryRange<page_count_view_t>;
 
 // A random hyperlink tree: names of any bytes 1-255 (markup characters, quotes, tabs, CR, LF,
 // control and high bytes), empty names, pages without links, links with and without tags.
+// Names are up to `nameLength` bytes; with `hostileOneIn` above 2 they are letters with one
+// hostile byte in that many, so that long plain runs meet the odd special byte.
 class RandomTree {
 public:
-    RandomTree(unsigned seed, int pages, int triggers) : m_random(seed) {
+    RandomTree(unsigned seed, int pages, int triggers, int nameLength = 12, int hostileOneIn = 2)
+        : m_random(seed), m_nameLength(nameLength), m_hostileOneIn(hostileOneIn) {
         for (int t = 0; t < triggers; ++t)
             tags.AddTriggerInformation({static_cast<CTagInformation::tag_trigger_t>(t % 3),
                                         "*" + Name(6) + "*", "tag " + Name(5)});
         for (int t = 0; t < triggers; ++t) tagTotals.push_back(Number(1000));
         for (int p = 0; p < pages; ++p) {
             page_t& page = m_pages.emplace_back();
-            page.name = Name(12);
+            page.name = Name(m_nameLength);
             page.type = static_cast<page_type_t>(Number(9));  // 8: outside the list
             page.noChildren = Number(6) == 0;
             for (auto* links : {&page.children, &page.parents}) {
@@ -45,7 +48,7 @@ public:
                             c.push_back(static_cast<std::uint32_t>(Number(2) ? Number(50) : 0));
                         counts = c.data();
                     }
-                    links->push_back({Keep(Name(12)), Number(1ll << 40),
+                    links->push_back({Keep(Name(m_nameLength)), Number(1ll << 40),
                                       static_cast<page_type_t>(Number(8)), counts});
                 }
             }
@@ -88,22 +91,31 @@ private:
         static const std::string kHostile = "&<>\"'\t\r\n\x01\x1f\x7f\x80\xe9\xff ]]>;#";
         std::string name;
         const int length = static_cast<int>(Number(maxLength + 1));
-        for (int i = 0; i < length; ++i)
-            name += Number(2) ? kHostile[static_cast<std::size_t>(Number(kHostile.size()))]
-                              : static_cast<char>(1 + Number(255));
+        for (int i = 0; i < length; ++i) {
+            if (m_hostileOneIn <= 2)
+                name += Number(2) ? kHostile[static_cast<std::size_t>(Number(kHostile.size()))]
+                                  : static_cast<char>(1 + Number(255));
+            else
+                name += Number(m_hostileOneIn) == 0
+                            ? kHostile[static_cast<std::size_t>(Number(kHostile.size()))]
+                            : static_cast<char>('a' + Number(26));
+        }
         return name;
     }
     std::string_view Keep(std::string text) { return m_texts.emplace_back(std::move(text)); }
 
     std::mt19937_64 m_random;
+    int m_nameLength;
+    int m_hostileOneIn;
     std::deque<page_t> m_pages;
     std::deque<std::string> m_texts;
     std::deque<std::vector<std::uint32_t>> m_counts;
     std::vector<page_count_view_t> m_single, m_entry, m_exit;
 };
 
-// (seed, pages, triggers, folder depth)
-class HyperlinkStreamTest : public testing::TestWithParam<std::tuple<unsigned, int, int, int>> {
+// (seed, pages, triggers, folder depth, longest name, one hostile byte in)
+class HyperlinkStreamTest
+    : public testing::TestWithParam<std::tuple<unsigned, int, int, int, int, int>> {
 protected:
     // The report inside `depth` folders, between two other elements, written by `save`.
     template <typename Save>
@@ -128,8 +140,8 @@ protected:
 // The streamed file prints the elements itself; a whole-document save goes through CMarkup
 // element by element. Both must give the same bytes.
 TEST_P(HyperlinkStreamTest, StreamedReportHasTheBytesOfAWholeDocumentSave) {
-    const auto [seed, pages, triggers, depth] = GetParam();
-    RandomTree tree(seed, pages, triggers);
+    const auto [seed, pages, triggers, depth, nameLength, hostileOneIn] = GetParam();
+    RandomTree tree(seed, pages, triggers, nameLength, hostileOneIn);
     TempDir dir;
     const std::string streamed = dir.file("streamed.bvr"), saved = dir.file("saved.bvr");
 
@@ -155,11 +167,14 @@ TEST_P(HyperlinkStreamTest, StreamedReportHasTheBytesOfAWholeDocumentSave) {
 }
 
 INSTANTIATE_TEST_SUITE_P(RandomTrees, HyperlinkStreamTest,
-                         testing::Values(std::tuple{1u, 0, 0, 0},   // no pages at all
-                                         std::tuple{2u, 1, 0, 0},   // one page
-                                         std::tuple{3u, 30, 0, 1},  // no tags, in a folder
-                                         std::tuple{4u, 30, 3, 0},  // tags on links
-                                         std::tuple{5u, 200, 2, 2},
-                                         std::tuple{6u, 3000, 1, 0}));  // past one flush
+                         testing::Values(std::tuple{1u, 0, 0, 0, 12, 2},   // no pages at all
+                                         std::tuple{2u, 1, 0, 0, 12, 2},   // one page
+                                         std::tuple{3u, 30, 0, 1, 12, 2},  // no tags, in a folder
+                                         std::tuple{4u, 30, 3, 0, 12, 2},  // tags on links
+                                         std::tuple{5u, 200, 2, 2, 12, 2},
+                                         std::tuple{6u, 3000, 1, 0, 12, 2},  // past one flush
+                                         std::tuple{7u, 300, 1, 0, 90, 2},   // long hostile names
+                                         std::tuple{8u, 300, 2, 1, 70, 40},  // long plain runs
+                                         std::tuple{9u, 40, 0, 0, 3000, 200}));  // huge names
 
 }  // namespace

@@ -1,0 +1,104 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "engine/session/HyperlinkTable.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+std::string LinkLine(const char* side, std::string_view name, int type, std::uint64_t hits,
+                     const std::uint32_t* tags, int triggers) {
+    std::string line = std::string("  ") + side + " " + std::string(name) + " type " +
+                       std::to_string(type) + " hits " + std::to_string(hits);
+    for (int i = 0; i < triggers; ++i) line += " tag " + std::to_string(tags ? tags[i] : 0);
+    return line;
+}
+
+// The pages and links as the per-page connection tables of ForEach give them.
+Lines ReadTables(CHyperlinkTable& table) {
+    Lines lines;
+    const int triggers = table.GetNumTriggers();
+    table.ForEach([&](hyperlink_hash_t& page) {
+        lines.push_back(std::string(page.text, page.length) + " type " +
+                        std::to_string(static_cast<int>(page.type)));
+        for (auto [side, links] : {std::pair{"child", page.children}, {"parent", page.parents}})
+            links->ForEach([&](const hyperlink_connection_hash_t& link) {
+                lines.push_back(LinkLine(side, {link.text, link.length},
+                                         static_cast<int>(link.type), link.hits, link.tagCounts,
+                                         triggers));
+            });
+    });
+    return lines;
+}
+
+// The same through the report's range, which lays the links out without tables.
+Lines ReadRange(CHyperlinkTable& table) {
+    Lines lines;
+    const int triggers = table.GetNumTriggers();
+    const auto pages = MakeHyperlinkPageRange(table);
+    pages->ForEach([&](const hyperlink_page_view_t& page) {
+        lines.push_back(std::string(page.name) + " type " +
+                        std::to_string(static_cast<int>(page.type)));
+        for (auto [side, links] : {std::pair{"child", page.children}, {"parent", page.parents}}) {
+            std::span<const hyperlink_link_view_t> span;
+            EXPECT_TRUE(links->GetSpan(span)) << "the writer walks the links as one array";
+            for (const hyperlink_link_view_t& link : span)
+                lines.push_back(LinkLine(side, link.name, static_cast<int>(link.type),
+                                         static_cast<std::uint64_t>(link.hits), link.tagCounts,
+                                         triggers));
+        }
+    });
+    return lines;
+}
+
+// (seed, pages, links, triggers, share of links that go to or from one of three hubs in 8)
+class HyperlinkPageViewTest
+    : public testing::TestWithParam<std::tuple<unsigned, int, int, int, int>> {};
+
+TEST_P(HyperlinkPageViewTest, LaysLinksOutInTheOrderOfTheConnectionTables) {
+    const auto [seed, pages, links, triggers, hubShare] = GetParam();
+    std::mt19937 random(seed);
+    std::vector<std::string> names;
+    for (int i = 0; i < pages; ++i) names.push_back("/p" + std::to_string(i * 7919 % 100003));
+    CHyperlinkTable table(64, triggers, 5);
+    std::uniform_int_distribution<int> any(0, pages - 1), hub(0, 2), eighth(0, 7), bit(0, 1);
+    std::vector<std::uint8_t> flags(static_cast<std::size_t>(triggers));
+    for (int i = 0; i < links; ++i) {
+        const int from = eighth(random) < hubShare ? hub(random) : any(random);
+        const int to = eighth(random) < hubShare ? hub(random) : any(random);
+        for (auto& flag : flags) flag = static_cast<std::uint8_t>(bit(random));
+        const auto fromType = static_cast<page_type_t>(eighth(random));
+        const auto toType = static_cast<page_type_t>(eighth(random));
+        const int repeats = eighth(random) == 0 ? 3 : 1;  // a known link right after
+        for (int r = 0; r < repeats; ++r)
+            table.AddLink(names[static_cast<std::size_t>(from)], fromType,
+                          names[static_cast<std::size_t>(to)], toType,
+                          triggers ? flags.data() : nullptr);
+    }
+    const Lines expected = ReadTables(table);
+    EXPECT_EQ(ReadRange(table), expected);
+    EXPECT_EQ(ReadRange(table), expected) << "a second reading sees the same";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    RandomLinks, HyperlinkPageViewTest,
+    testing::Values(std::tuple{1u, 30, 400, 0, 0},      // small tables only
+                    std::tuple{2u, 600, 30000, 2, 3},   // hubs of thousands of links
+                    std::tuple{3u, 12, 300, 1, 1},      // every page links to the others
+                    std::tuple{4u, 3000, 20000, 0, 0},  // many pages of a few links
+                    std::tuple{5u, 200, 9000, 3, 6}));  // hits past the 32-bit wrap of 5
+
+TEST(HyperlinkPageView, EmptyTableVisitsNothing) {
+    CHyperlinkTable table(8);
+    int visits = 0;
+    table.ForEachPageView([&](const hyperlink_page_view_t&) { ++visits; });
+    EXPECT_EQ(visits, 0);
+}
+
+}  // namespace
