@@ -280,6 +280,22 @@ TEST_F(HitPreparationTest, TextsBeyondTheRememberedOnesCountTheSame) {
     EXPECT_EQ(ProcessOverlapped(hits, 100), remembered);
 }
 
+// Preparing runs on the parsing thread while earlier hits are counted: a table it touched
+// would be changed by two threads at once.
+TEST_F(HitPreparationTest, PreparingLeavesEveryTableAndTheSessionsAlone) {
+    run_t run;
+    std::vector<hit_t> hits = MakeHits(7, 3000, 300);
+    std::vector<prepared_hit_t> preps(hits.size());
+    for (std::size_t i = 0; i < hits.size(); ++i) run.processor->Prepare(hits[i], preps[i]);
+    const std::string prepared = run.Finish();
+    run_t untouched;
+    EXPECT_EQ(prepared, untouched.Finish());
+    // The same preparations then count like ProcessHit.
+    for (std::size_t i = 0; i < hits.size(); ++i) run.processor->Count(hits[i], preps[i]);
+    EXPECT_NE(run.Finish(), prepared);
+    for (prepared_hit_t& prep : preps) CHitProcessor::ReleasePreparation(prep);
+}
+
 TEST_F(HitPreparationTest, MalformedAndFilteredPreparationsCountNothing) {
     run_t run;
     std::vector<hit_t> hits = MakeHits(9, 3, 3);
