@@ -3,11 +3,16 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <exception>
 #include <limits>
+#include <mutex>
 #include <span>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -213,18 +218,20 @@ char* Number(char* out, std::int64_t value) {
 // take, so nothing is checked byte by byte.
 class CSaveHyperlinkTreeReport::CStreamedElements {
 public:
+    // Prints into `markup`'s file, block by block.
     explicit CStreamedElements(CMarkup& markup)
-        : m_markup(markup),
-          m_indent(static_cast<std::size_t>(markup.GetMainDepth()) + 1),
-          m_tabs(m_indent + 4, '\t'),
-          m_block(kBlockSize + kSlack) {}
+        : CStreamedElements(&markup, static_cast<std::size_t>(markup.GetMainDepth()) + 1) {}
+    // Prints into a growing buffer that TakeBytes empties, for elements `indent` tabs deep.
+    explicit CStreamedElements(std::size_t indent) : CStreamedElements(nullptr, indent) {}
     ~CStreamedElements() { Flush(); }
+    CStreamedElements(const CStreamedElements&) = delete;
+    CStreamedElements& operator=(const CStreamedElements&) = delete;
 
     // The write position, with room for `size` more bytes.
     char* Room(std::size_t size) {
         if (m_size + size > m_block.size()) {
             Flush();
-            if (size > m_block.size()) m_block.resize(size);
+            if (m_size + size > m_block.size()) m_block.resize(m_size + size + kSlack);
         }
         return m_block.data() + m_size;
     }
@@ -233,6 +240,17 @@ public:
         m_size = static_cast<std::size_t>(end - m_block.data());
         if (m_size >= kBlockSize) Flush();
     }
+    // Writes bytes printed elsewhere after what this printer holds.
+    void Write(const std::vector<char>& bytes) {
+        Flush();
+        if (m_markup && !bytes.empty()) m_markup->WriteRawContent(bytes.data(), bytes.size());
+    }
+    // What a printer without a file printed so far, leaving it empty.
+    void TakeBytes(std::vector<char>& bytes) {
+        bytes.assign(m_block.data(), m_block.data() + m_size);
+        m_size = 0;
+    }
+    std::size_t GetIndent() const { return m_indent; }
     // The tabs before an element at `level` below the main element's children.
     std::string_view Tabs(int level) const {
         return std::string_view(m_tabs).substr(0, m_indent + static_cast<std::size_t>(level));
@@ -282,8 +300,10 @@ public:
         out = Copy(out, tag);
         Done(Copy(out, ">\n"));
     }
+    // Hands the block to the file; a printer without a file keeps it.
     void Flush() {
-        if (m_size) m_markup.WriteRawContent(m_block.data(), m_size);
+        if (!m_markup) return;
+        if (m_size) m_markup->WriteRawContent(m_block.data(), m_size);
         m_size = 0;
     }
 
@@ -292,7 +312,13 @@ private:
     // Room past a block's end for the element that fills it.
     static constexpr std::size_t kSlack = 1 << 16;
 
-    CMarkup& m_markup;
+    CStreamedElements(CMarkup* markup, std::size_t indent)
+        : m_markup(markup),
+          m_indent(indent),
+          m_tabs(m_indent + 4, '\t'),
+          m_block(kBlockSize + kSlack) {}
+
+    CMarkup* m_markup;
     std::size_t m_indent;
     std::string m_tabs;
     std::vector<char> m_block;
@@ -341,8 +367,7 @@ void CSaveHyperlinkTreeReport::SaveElement(CSaveXMLProgress& progress, CMarkup& 
     // document gets them one by one, in the same bytes.
     if (markup.WriteRawContent("", 0)) {
         CStreamedElements out(markup);
-        PrintData(out);
-        PrintLinks(out);
+        PrintStreamed(out);
         return;
     }
     SaveData(markup);
@@ -504,21 +529,173 @@ CSaveHyperlinkTreeReport::LinkTexts CSaveHyperlinkTreeReport::MakeLinkTexts(
     return texts;
 }
 
-void CSaveHyperlinkTreeReport::PrintLinks(CStreamedElements& out) const {
+// A run of pages of the LINKS element in table order: printed by the helper thread, or, every
+// other run, copied for the calling thread to print.
+struct CSaveHyperlinkTreeReport::LinkBatch {
+    struct page_t {
+        std::string_view name;
+        page_type_t type = page_type_t::NOTHING;
+        std::size_t firstChild = 0, children = 0, parents = 0;  // into links
+    };
+    std::size_t pageCount = 0;
+    bool printed = false;
+    std::vector<char> text;  // printed: the elements
+    std::vector<page_t> pages;
+    std::vector<hyperlink_link_view_t> links;
+};
+
+// The batches on their way from the helper thread to the calling thread, at most kInFlight at
+// a time so that memory stays bounded whichever thread is ahead.
+class CSaveHyperlinkTreeReport::CLinkBatches {
+public:
+    // Waits for room; false when the reader gave up.
+    bool Push(LinkBatch&& batch) {
+        std::unique_lock lock(m_mutex);
+        m_notFull.wait(lock, [this] { return m_queue.size() < kInFlight || m_abandoned; });
+        if (m_abandoned) return false;
+        m_queue.push_back(std::move(batch));
+        m_notEmpty.notify_one();
+        return true;
+    }
+    // The next batch in order; false after the last.
+    bool Pop(LinkBatch& batch) {
+        std::unique_lock lock(m_mutex);
+        m_notEmpty.wait(lock, [this] { return !m_queue.empty() || m_finished; });
+        if (m_queue.empty()) return false;
+        batch = std::move(m_queue.front());
+        m_queue.pop_front();
+        m_notFull.notify_one();
+        return true;
+    }
+    void Finish() {
+        const std::lock_guard lock(m_mutex);
+        m_finished = true;
+        m_notEmpty.notify_all();
+    }
+    void Abandon() {
+        const std::lock_guard lock(m_mutex);
+        m_abandoned = true;
+        m_notFull.notify_all();
+    }
+    bool IsAbandoned() {
+        const std::lock_guard lock(m_mutex);
+        return m_abandoned;
+    }
+
+private:
+    static constexpr std::size_t kInFlight = 3;
+
+    std::mutex m_mutex;
+    std::condition_variable m_notFull, m_notEmpty;
+    std::deque<LinkBatch> m_queue;
+    bool m_finished = false;
+    bool m_abandoned = false;
+};
+
+namespace {
+
+std::size_t LinkCount(const CEntryRange<hyperlink_link_view_t>* table) {
+    std::size_t count = 0;
+    ForEachLink(table, [&count](const hyperlink_link_view_t&) { ++count; });
+    return count;
+}
+
+}  // namespace
+
+// The LINKS element is the bulk of a report file. A helper thread walks the pages (laying out
+// their links is part of the walk) and prints every other batch of them; this thread prints
+// the batches between and writes all of them to the file in order. The DATA element is
+// printed meanwhile.
+void CSaveHyperlinkTreeReport::PrintStreamed(CStreamedElements& out) const {
+    if (!m_links) {
+        PrintData(out);
+        out.Start(0, "LINKS");
+        return out.Close("LINKS", {});
+    }
+    const LinkTexts texts = MakeLinkTexts(out);
+    CLinkBatches batches;
+    std::exception_ptr failure;
+    std::thread helper([&, indent = out.GetIndent()] {
+        try {
+            ProduceLinkBatches(indent, texts, batches);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        batches.Finish();
+    });
+    // Stops and waits for the helper however this thread leaves.
+    struct join_t {
+        CLinkBatches& batches;
+        std::thread& helper;
+        ~join_t() {
+            batches.Abandon();
+            helper.join();
+        }
+    } join{batches, helper};
+
+    PrintData(out);
     out.Start(0, "LINKS");
     bool open = false;
-    if (m_links) {
-        const LinkTexts texts = MakeLinkTexts(out);
-        m_links->ForEach([&](const hyperlink_page_view_t& page) {
-            if (!open) out.Open();
-            open = true;
-            PrintPage(out, texts, page);
-        });
+    LinkBatch batch;
+    while (batches.Pop(batch)) {
+        if (batch.pageCount == 0) continue;
+        if (!open) out.Open();
+        open = true;
+        if (batch.printed) {
+            out.Write(batch.text);
+            continue;
+        }
+        for (const LinkBatch::page_t& page : batch.pages) {
+            const std::span<const hyperlink_link_view_t> links(batch.links);
+            const CSpanEntryRange<hyperlink_link_view_t> children(
+                links.subspan(page.firstChild, page.children));
+            const CSpanEntryRange<hyperlink_link_view_t> parents(
+                links.subspan(page.firstChild + page.children, page.parents));
+            PrintPage(out, texts, {page.name, page.type, &children, &parents});
+        }
     }
+    if (failure) std::rethrow_exception(failure);
     if (open)
         out.End(0, "LINKS");
     else
         out.Close("LINKS", {});
+}
+
+void CSaveHyperlinkTreeReport::ProduceLinkBatches(std::size_t indent, const LinkTexts& texts,
+                                                  CLinkBatches& batches) const {
+    CStreamedElements printer(indent);
+    LinkBatch batch;
+    std::size_t number = 0, links = 0;
+    bool stopped = false;
+    const auto send = [&] {
+        batch.printed = number % 2 == 0;
+        if (batch.printed) printer.TakeBytes(batch.text);
+        stopped = !batches.Push(std::move(batch));
+        batch = LinkBatch();
+        ++number;
+        links = 0;
+    };
+    m_links->ForEach([&](const hyperlink_page_view_t& page) {
+        if (stopped) return;
+        ++batch.pageCount;
+        if (number % 2 == 0) {
+            PrintPage(printer, texts, page);
+            links += LinkCount(page.children) + LinkCount(page.parents);
+        } else {
+            LinkBatch::page_t copy{page.name, page.type, batch.links.size(), 0, 0};
+            ForEachLink(page.children,
+                        [&](const hyperlink_link_view_t& l) { batch.links.push_back(l); });
+            copy.children = batch.links.size() - copy.firstChild;
+            ForEachLink(page.parents,
+                        [&](const hyperlink_link_view_t& l) { batch.links.push_back(l); });
+            copy.parents = batch.links.size() - copy.firstChild - copy.children;
+            links += copy.children + copy.parents;
+            batch.pages.push_back(copy);
+        }
+        // A page counts as a link, so that pages without links also end batches.
+        if (++links >= m_batchLinks) send();
+    });
+    if (!stopped && batch.pageCount > 0) send();
 }
 
 void CSaveHyperlinkTreeReport::PrintPage(CStreamedElements& out, const LinkTexts& texts,

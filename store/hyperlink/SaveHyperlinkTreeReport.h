@@ -46,6 +46,10 @@ public:
 
     std::int64_t GetRunTotal() const { return m_runTotal; }
 
+    // Pages and links per batch of the LINKS element that the two threads writing a report
+    // file print in turn (at least 1). Small batches let tests cross many batch boundaries.
+    void SetLinkBatchSize(std::size_t links) { m_batchLinks = links > 0 ? links : 1; }
+
     static std::string ConvertPageTypeToString(page_type_t type) {
         return ::ConvertPageTypeToString(type);
     }
@@ -69,6 +73,8 @@ private:
 
     class CStreamedElements;
     struct LinkTexts;
+    struct LinkBatch;
+    class CLinkBatches;
     static constexpr std::size_t kPageTypes = 8;
 
     void ReadTriggers();
@@ -77,7 +83,10 @@ private:
     void SaveLinks(CMarkup& markup);
     // The same elements printed straight into a streamed file.
     void PrintData(CStreamedElements& out) const;
-    void PrintLinks(CStreamedElements& out) const;
+    void PrintStreamed(CStreamedElements& out) const;
+    // On the helper thread: the pages of the LINKS element in batches, in order.
+    void ProduceLinkBatches(std::size_t indent, const LinkTexts& texts,
+                            CLinkBatches& batches) const;
     LinkTexts MakeLinkTexts(const CStreamedElements& out) const;
     void PrintPage(CStreamedElements& out, const LinkTexts& texts,
                    const hyperlink_page_view_t& page) const;
@@ -94,4 +103,5 @@ private:
     const std::int64_t* m_tagTotals;
     std::vector<TagTrigger> m_triggers;  // filled while writing
     std::string m_reportName = "Hyperlink Tree View";
+    std::size_t m_batchLinks = 2048;
 };

@@ -113,13 +113,15 @@ private:
     std::vector<page_count_view_t> m_single, m_entry, m_exit;
 };
 
-// (seed, pages, triggers, folder depth, longest name, one hostile byte in)
+// (seed, pages, triggers, folder depth, longest name, one hostile byte in, links per batch of
+// the two writing threads)
 class HyperlinkStreamTest
-    : public testing::TestWithParam<std::tuple<unsigned, int, int, int, int, int>> {
+    : public testing::TestWithParam<std::tuple<unsigned, int, int, int, int, int, std::size_t>> {
 protected:
     // The report inside `depth` folders, between two other elements, written by `save`.
     template <typename Save>
-    static void Write(CMarkup& markup, RandomTree& tree, int depth, Save&& save) {
+    static void Write(CMarkup& markup, RandomTree& tree, int depth, std::size_t batch,
+                      Save&& save) {
         markup.AddElem("REPORTS");
         markup.SetAttrib("ProjectName", "p");
         markup.IntoElem();
@@ -129,7 +131,9 @@ protected:
             markup.IntoElem();
         }
         CSaveXMLProgress progress(1);
-        tree.MakeReport()->SaveXML(progress, markup, false);
+        auto report = tree.MakeReport();
+        report->SetLinkBatchSize(batch);
+        report->SaveXML(progress, markup, false);
         markup.AddElem("TEXTMESSAGE", "after");
         for (int i = 0; i < depth; ++i) markup.OutOfElem();
         markup.OutOfElem();
@@ -140,16 +144,16 @@ protected:
 // The streamed file prints the elements itself; a whole-document save goes through CMarkup
 // element by element. Both must give the same bytes.
 TEST_P(HyperlinkStreamTest, StreamedReportHasTheBytesOfAWholeDocumentSave) {
-    const auto [seed, pages, triggers, depth, nameLength, hostileOneIn] = GetParam();
+    const auto [seed, pages, triggers, depth, nameLength, hostileOneIn, batch] = GetParam();
     RandomTree tree(seed, pages, triggers, nameLength, hostileOneIn);
     TempDir dir;
     const std::string streamed = dir.file("streamed.bvr"), saved = dir.file("saved.bvr");
 
     CMarkup stream;
     ASSERT_TRUE(stream.StartStream(streamed.c_str()));
-    Write(stream, tree, depth, [&] { ASSERT_TRUE(stream.EndStream()); });
+    Write(stream, tree, depth, batch, [&] { ASSERT_TRUE(stream.EndStream()); });
     CMarkup whole;
-    Write(whole, tree, depth, [&] { ASSERT_TRUE(whole.Save(saved.c_str())); });
+    Write(whole, tree, depth, batch, [&] { ASSERT_TRUE(whole.Save(saved.c_str())); });
 
     const std::string expected = ReadFile(saved);
     const std::string actual = ReadFile(streamed);
@@ -166,15 +170,22 @@ TEST_P(HyperlinkStreamTest, StreamedReportHasTheBytesOfAWholeDocumentSave) {
     EXPECT_TRUE(check.Load(streamed.c_str())) << check.GetError();
 }
 
-INSTANTIATE_TEST_SUITE_P(RandomTrees, HyperlinkStreamTest,
-                         testing::Values(std::tuple{1u, 0, 0, 0, 12, 2},   // no pages at all
-                                         std::tuple{2u, 1, 0, 0, 12, 2},   // one page
-                                         std::tuple{3u, 30, 0, 1, 12, 2},  // no tags, in a folder
-                                         std::tuple{4u, 30, 3, 0, 12, 2},  // tags on links
-                                         std::tuple{5u, 200, 2, 2, 12, 2},
-                                         std::tuple{6u, 3000, 1, 0, 12, 2},  // past one flush
-                                         std::tuple{7u, 300, 1, 0, 90, 2},   // long hostile names
-                                         std::tuple{8u, 300, 2, 1, 70, 40},  // long plain runs
-                                         std::tuple{9u, 40, 0, 0, 3000, 200}));  // huge names
+constexpr std::size_t kBatch = 2048;  // the writer's own batch size
+
+INSTANTIATE_TEST_SUITE_P(
+    RandomTrees, HyperlinkStreamTest,
+    testing::Values(std::tuple{1u, 0, 0, 0, 12, 2, kBatch},   // no pages at all
+                    std::tuple{2u, 1, 0, 0, 12, 2, kBatch},   // one page
+                    std::tuple{3u, 30, 0, 1, 12, 2, kBatch},  // no tags, in a folder
+                    std::tuple{4u, 30, 3, 0, 12, 2, kBatch},  // tags on links
+                    std::tuple{5u, 200, 2, 2, 12, 2, kBatch},
+                    std::tuple{6u, 3000, 1, 0, 12, 2, kBatch},        // past one flush
+                    std::tuple{7u, 300, 1, 0, 90, 2, kBatch},         // long hostile names
+                    std::tuple{8u, 300, 2, 1, 70, 40, kBatch},        // long plain runs
+                    std::tuple{9u, 40, 0, 0, 3000, 200, kBatch},      // huge names
+                    std::tuple{10u, 1, 1, 0, 12, 2, std::size_t{1}},  // a batch per page
+                    std::tuple{11u, 500, 2, 1, 30, 8, std::size_t{1}},
+                    std::tuple{12u, 500, 0, 0, 30, 8, std::size_t{3}},  // pages across batches
+                    std::tuple{13u, 4000, 1, 0, 20, 8, std::size_t{50}}));
 
 }  // namespace
