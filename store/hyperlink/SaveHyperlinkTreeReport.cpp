@@ -577,10 +577,6 @@ public:
         m_abandoned = true;
         m_notFull.notify_all();
     }
-    bool IsAbandoned() {
-        const std::lock_guard lock(m_mutex);
-        return m_abandoned;
-    }
 
 private:
     static constexpr std::size_t kInFlight = 3;
