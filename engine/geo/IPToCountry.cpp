@@ -11,10 +11,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <exception>
 #include <fstream>
 #include <memory>
 #include <numeric>
 #include <random>
+#include <thread>
 
 #include "engine/remote/CurlHandle.h"
 #include "engine/remote/HttpDownload.h"
@@ -396,6 +398,30 @@ void CIPToCountry::WriteVersion(const std::string& version) {
 
 // ---- loading and lookups ----
 
+// The ranges of the lines in [p, end) of a padded text, which begins and ends at a line start.
+void CIPToCountry::ParseRanges(const char* p, const char* end, ranges_part_t& part) {
+    CCountryIndex countries;
+    std::uint32_t previous = 0;
+    // Database lines are about 35 bytes long.
+    part.starts.reserve(static_cast<std::size_t>(end - p) / 32);
+    part.ranges.reserve(static_cast<std::size_t>(end - p) / 32);
+    for (std::uint32_t line = 0; p < end; ++line) {
+        // Cancel is looked at now and then: a line costs far less than the look.
+        if ((line & 4095) == 0 && CProgress::ShouldCancel()) break;
+        const char* lineEnd;
+        parsed_line_t parsed;
+        std::uint32_t country;
+        if (ParseDatabaseLine(p, end, parsed, lineEnd) && parsed.start <= parsed.end &&
+            countries.Find(parsed.country, part.countries, country)) {
+            part.sorted = part.sorted && parsed.start >= previous;
+            previous = parsed.start;
+            part.starts.push_back(parsed.start);
+            part.ranges.push_back({parsed.end, country});
+        }
+        p = lineEnd + 1;
+    }
+}
+
 bool CIPToCountry::Load() {
     m_starts.clear();
     m_ranges.clear();
@@ -407,34 +433,66 @@ bool CIPToCountry::Load() {
         AddSystemError("cannot open " + m_databasePath + ": " + std::strerror(errno));
         return false;
     }
-    CCountryIndex countries;
-    bool sorted = true;
-    std::uint32_t previous = 0;
-    const char* p = text.get();
-    const char* const end = p + size;
-    // Database lines are about 35 bytes long.
-    m_starts.reserve(size / 32);
-    m_ranges.reserve(size / 32);
-    for (std::uint32_t line = 0; p < end; ++line) {
-        // Cancel is looked at now and then: a line costs far less than the look.
-        if ((line & 4095) == 0 && CProgress::ShouldCancel()) break;
-        const char* lineEnd;
-        parsed_line_t parsed;
-        std::uint32_t country;
-        if (ParseDatabaseLine(p, end, parsed, lineEnd) && parsed.start <= parsed.end &&
-            countries.Find(parsed.country, m_countries, country)) {
-            sorted = sorted && parsed.start >= previous;
-            previous = parsed.start;
-            m_starts.push_back(parsed.start);
-            m_ranges.push_back({parsed.end, country});
-        }
-        p = lineEnd + 1;
+    const char* const begin = text.get();
+    const char* const end = begin + size;
+    // A large database is read in two halves at once, split at a line start: the run waits
+    // for it on one core while the other idles.
+    const char* middle = end;
+    if (size >= kParallelLoadBytes) {
+        const char* nl = static_cast<const char*>(std::memchr(begin + size / 2, '\n', size / 2));
+        if (nl) middle = nl + 1;
     }
+    ranges_part_t first, second;
+    std::exception_ptr failure;
+    std::thread helper;
+    if (middle < end) {
+        helper = std::thread([&] {
+            try {
+                ParseRanges(middle, end, second);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        });
+    }
+    try {
+        ParseRanges(begin, middle, first);
+    } catch (...) {
+        if (helper.joinable()) helper.join();
+        throw;
+    }
+    if (helper.joinable()) helper.join();
+    if (failure) std::rethrow_exception(failure);
+    MergeRanges(first, second);
     // The search needs ascending starts; a hand-edited file may not keep them.
-    if (!sorted) SortRanges();
+    if (!first.sorted) SortRanges();
+    return !m_starts.empty();
+}
+
+// Joins the second half's ranges to the first's, its countries renumbered to the first's.
+void CIPToCountry::MergeRanges(ranges_part_t& first, ranges_part_t& second) {
+    std::vector<std::uint32_t> renumber(second.countries.size());
+    for (std::size_t i = 0; i < second.countries.size(); ++i) {
+        const country_t& country = second.countries[i];
+        std::size_t known = 0;
+        while (known < first.countries.size() && (first.countries[known].abbrev != country.abbrev ||
+                                                  first.countries[known].name != country.name))
+            ++known;
+        if (known == first.countries.size()) first.countries.push_back(country);
+        renumber[i] = static_cast<std::uint32_t>(known);
+    }
+    first.sorted = first.sorted && second.sorted &&
+                   (first.starts.empty() || second.starts.empty() ||
+                    second.starts.front() >= first.starts.back());
+    m_starts = std::move(first.starts);
+    m_ranges = std::move(first.ranges);
+    m_starts.reserve(m_starts.size() + second.starts.size());
+    m_ranges.reserve(m_ranges.size() + second.ranges.size());
+    m_starts.insert(m_starts.end(), second.starts.begin(), second.starts.end());
+    for (const range_t& range : second.ranges)
+        m_ranges.push_back({range.end, renumber[range.country]});
     m_starts.shrink_to_fit();
     m_ranges.shrink_to_fit();
-    return !m_starts.empty();
+    m_countries = std::move(first.countries);
 }
 
 void CIPToCountry::SortRanges() {

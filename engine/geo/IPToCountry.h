@@ -67,6 +67,18 @@ private:
         std::string name;
     };
 
+    // Ranges and countries read from one part of the database.
+    struct ranges_part_t {
+        std::vector<std::uint32_t> starts;
+        std::vector<range_t> ranges;
+        std::vector<country_t> countries;
+        bool sorted = true;
+    };
+    // Databases from this size on are read by two threads.
+    static constexpr std::size_t kParallelLoadBytes = 1 << 20;
+
+    static void ParseRanges(const char* p, const char* end, ranges_part_t& part);
+    void MergeRanges(ranges_part_t& first, ranges_part_t& second);
     bool ForcedCheck() const;
     // Orders the ranges by start, equal starts in file order.
     void SortRanges();

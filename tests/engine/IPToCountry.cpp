@@ -217,6 +217,37 @@ TEST_F(IPToCountryTest, ManyCountriesKeepTheirOwnTexts) {
     }
 }
 
+// A database past the size that is read in two halves: countries met in one half only, in
+// both, in another order, and starts that fall back across the halves.
+TEST_F(IPToCountryTest, LargeDatabaseReadInHalvesAnswersLikeOneRead) {
+    std::string database;
+    std::vector<std::pair<std::uint32_t, std::string>> expected;
+    const int lines = 60000;
+    for (int i = 0; i < lines; ++i) {
+        // The second half counts its starts down, below the first half's.
+        const bool second = i >= lines / 2;
+        const std::uint32_t start = second ? static_cast<std::uint32_t>(lines - i) * 16
+                                           : 1000000u + static_cast<std::uint32_t>(i) * 16;
+        const int country = second ? 149 - i % 100 : i % 100;
+        const std::string code = "C" + std::to_string(country);
+        database += std::to_string(start) + "\t" + std::to_string(start + 9) + "\t" + code +
+                    "\tName of " + code + (i % 7 == 0 ? "\r\n" : "\n");
+        expected.emplace_back(start, code);
+    }
+    ASSERT_GT(database.size(), 1u << 20) << "past the two-thread size";
+    auto geo = Make(database);
+    ASSERT_TRUE(geo->Load());
+    EXPECT_EQ(geo->GetCount(), static_cast<std::uint32_t>(lines));
+    for (std::size_t i = 0; i < expected.size(); i += 97) {
+        const auto& [start, code] = expected[i];
+        geo->FindIP(start + 9);
+        EXPECT_EQ(geo->GetIPAbbrev(), code) << i;
+        EXPECT_EQ(geo->GetIPName(), "Name of " + code) << i;
+        geo->FindIP(start + 10);
+        EXPECT_EQ(geo->GetIPAbbrev(), "Unknown") << i;
+    }
+}
+
 TEST_F(IPToCountryTest, ReloadingReplacesTheRanges) {
     auto geo = Make(kDatabase);
     ASSERT_TRUE(geo->Load());
