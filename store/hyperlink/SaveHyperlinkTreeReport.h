@@ -27,8 +27,10 @@ public:
     using CountRange = CEntryRange<page_count_view_t>;
 
     // Owns the ranges; the tables behind them, `tags` and `tagTotals` (one per trigger of
-    // `tags`) are not owned and must live until the report file is written. Null ranges,
-    // tags or totals are read as empty (or 0).
+    // `tags`) are not owned and must live until the report file is written. Writing a streamed
+    // file walks `links` on a helper thread while the calling thread reads the other ranges, so
+    // none of them may share state that a walk changes. Null ranges, tags or totals are read
+    // as empty (or 0).
     CSaveHyperlinkTreeReport(std::int64_t runTotal, std::unique_ptr<PageRange> links,
                              const CTagInformation* tags, const std::int64_t* tagTotals,
                              std::unique_ptr<CountRange> singleAccess,
