@@ -686,7 +686,6 @@ int CHitProcessor::Count(hit_t& hit, prepared_hit_t& prep) {
     prep.ready = false;
     if (!prep.valid) return 0;
     if (prep.filtered) return 1;
-    CountReferrerSide(hit, prep);
     m_path = prep.path;
     m_ref = prep.referrer;
     m_host = prep.host;
@@ -713,6 +712,8 @@ int CHitProcessor::Count(hit_t& hit, prepared_hit_t& prep) {
     const bool success = m_pageType != kUnsuccessfulPageType;
     if (success) CountResources(hit, bytes, state);
     if (prep.agentKnown) CountAgent(prep);
+    // After the counts above, which give the entries it starts loading time to arrive.
+    CountReferrerSide(hit, prep);
     SetLabel(prep, state);
     CountHostAndUser(hit, bytes, state);
     CountCountry(hit);
@@ -737,10 +738,14 @@ int CHitProcessor::Count(hit_t& hit, prepared_hit_t& prep) {
 // The entries a repeated hit is about to count in start loading together.
 void CHitProcessor::PrefetchEntries() const {
     if (m_host) __builtin_prefetch(m_host->entry.entry);
-    if (m_pageType != kUnsuccessfulPageType && m_path->remembered) {
-        __builtin_prefetch(m_path->memo.resource.entry);
-        __builtin_prefetch(m_path->memo.typed.entry);
+    if (m_path->remembered) {
+        if (m_pageType != kUnsuccessfulPageType) {
+            __builtin_prefetch(m_path->memo.resource.entry);
+            __builtin_prefetch(m_path->memo.typed.entry);
+        }
+        if (m_ref->external) __builtin_prefetch(m_path->memo.pageReferrers.entry);
     }
+    if (m_ref->external && m_ref->remembered) __builtin_prefetch(m_ref->referringPage.entry);
 }
 
 void CHitProcessor::CountQueryStrings(CNestedTable& table, path_facts_t& facts,
