@@ -45,6 +45,7 @@ bool RunBatchMode(const std::string& projectPath, const std::string& reportPath,
     });
     worker.join();
     CProgress::SetCancel();  // the worker sets it too; the printer must end either way
+    printer.Stop();
     printerThread.join();
 
     if (succeeded)

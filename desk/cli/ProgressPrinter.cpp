@@ -72,10 +72,22 @@ void CProgressPrinter::Finish() {
 }
 
 void CProgressPrinter::Run() {
-    while (!CProgress::ShouldCancel()) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    while (!m_stopped && !CProgress::ShouldCancel()) {
+        lock.unlock();
         Show(LogvaneGetProgress());
         std::fflush(m_out);
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        lock.lock();
+        m_wake.wait_for(lock, std::chrono::milliseconds(50), [this] { return m_stopped; });
     }
+    lock.unlock();
     Finish();
+}
+
+void CProgressPrinter::Stop() {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stopped = true;
+    }
+    m_wake.notify_all();
 }

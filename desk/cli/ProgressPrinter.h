@@ -1,6 +1,8 @@
 #pragma once
 
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -27,9 +29,11 @@ public:
     // The last output of a run: "(100%)".
     void Finish();
 
-    // Polls LogvaneGetProgress every 50 ms until the progress cancel flag is set, then
-    // prints "(100%)".
+    // Polls LogvaneGetProgress every 50 ms until the progress cancel flag is set or Stop is
+    // called, then prints "(100%)".
     void Run();
+    // Ends Run at once instead of at its next poll: a finished run need not wait for it.
+    void Stop();
 
 private:
     FILE* m_out;
@@ -37,4 +41,7 @@ private:
     std::string m_lastStage;
     std::string m_lastText;
     int m_lastPercentage = 0;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_stopped = false;
 };

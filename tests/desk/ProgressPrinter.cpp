@@ -2,9 +2,11 @@
 
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "desk/cli/ProgressPrinter.h"
+#include "utility/Progress.h"
 
 namespace {
 
@@ -67,6 +69,19 @@ TEST_F(PrinterTest, NoProgressAtAllPrintsOnlyTheEnd) {
     printer.Show(Document("", "0", "", "<ERROR HelpFile=\"x\">failed</ERROR>"));
     printer.Finish();
     EXPECT_EQ(Output(), "(100%)");
+}
+
+// A finished run stops the printer itself: waiting for the cancel flag would hang here.
+TEST_F(PrinterTest, StopEndsRunWithItsLastOutput) {
+    CProgress::SetCancel(false);
+    CProgressPrinter printer(out);
+    std::thread run([&printer] { printer.Run(); });
+    printer.Stop();
+    run.join();
+    EXPECT_FALSE(CProgress::ShouldCancel());
+    const std::string text = Output();
+    ASSERT_GE(text.size(), 6u);
+    EXPECT_EQ(text.substr(text.size() - 6), "(100%)");
 }
 
 struct PercentageCase {
