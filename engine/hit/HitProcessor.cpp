@@ -222,7 +222,6 @@ CHitProcessor::CHitProcessor(CRunTables& tables, CVisitorSessions* sessions, hit
       m_tables(tables),
       m_sessions(sessions),
       m_countScratch(kScratchSize),
-      m_queryScratch(kScratchSize),
       m_ref(&m_noFacts) {
     if (!m_options.caseSensitive) {
         std::string domain = m_options.siteDomain;
@@ -767,7 +766,7 @@ void CHitProcessor::CountQueryStrings(CNestedTable& table, path_facts_t& facts,
     }
     const url_query_t query = SplitQuery(path);
     if (!query.hasQuery) return;
-    char* key = m_queryScratch.data();
+    char* key = m_countScratch.data();
     std::memcpy(key, query.beforeQuery.data(), query.beforeQuery.size());
     ForEachQueryPair(query.query, [&](std::string_view name, std::string_view value) {
         std::memcpy(key + query.beforeQuery.size(), name.data(), name.size());

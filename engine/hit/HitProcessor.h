@@ -187,7 +187,7 @@ private:
     // ---- owned by counting ----
     CRunTables& m_tables;
     CVisitorSessions* m_sessions;
-    std::vector<char> m_countScratch, m_queryScratch;
+    std::vector<char> m_countScratch;
     CEntryMemo<referinfo_t> m_noReferrerPage, m_noReferrerDomain;
     prepared_hit_t m_inline;         // ProcessHit's preparation
     path_facts_t* m_path = nullptr;  // the facts of the hit being counted

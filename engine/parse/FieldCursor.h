@@ -270,24 +270,15 @@ template <bool kTabIsTarget>
     return end;
 }
 
-// A forward reader over the bytes of one line, with the readers of CFieldCursor. Every byte it
-// consumes is found by ScanToStop or compared with a field's delimiter, so a consumed byte that
-// is no field byte is seen as it is read and rejects the line: Finish needs no second pass.
-// With kStopsAtLineEnd the reader is given the rest of a view and the line ends at the first CR
-// or LF; without it the reader is given the line alone and a CR or LF in it is a control byte.
-template <bool kStopsAtLineEnd>
-class CScanCursor {
+// What the two line readers below share: a position between a begin and an end.
+class CCursorPosition {
 public:
-    CScanCursor(const char* text, std::size_t length)
+    CCursorPosition(const char* text, std::size_t length)
         : m_begin(text), m_pos(text), m_end(text + length) {}
 
-    bool AtEnd() const { return m_pos == m_end || (kStopsAtLineEnd && IsLineEnd(*m_pos)); }
     char Peek() const { return *m_pos; }
     std::size_t Offset() const { return static_cast<std::size_t>(m_pos - m_begin); }
     const char* Position() const { return m_pos; }
-
-    // The consumed length, or 0 (line rejected) when a scan met a byte that is no field byte.
-    std::size_t Finish(const parse_context_t&) const { return m_bad ? 0 : Offset(); }
 
     void SkipBlanks() {
         while (m_pos != m_end && IsBlank(*m_pos)) ++m_pos;
@@ -298,6 +289,36 @@ public:
         ++m_pos;
         return true;
     }
+
+protected:
+    // A quote after an odd number of backslashes is escaped, as servers write a quote inside a
+    // request or a cookie; `start` is just after the opening quote.
+    static bool IsEscapedQuote(const char* start, const char* quote) {
+        std::size_t backslashes = 0;
+        while (quote - backslashes > start && quote[-1 - std::ptrdiff_t(backslashes)] == '\\')
+            ++backslashes;
+        return backslashes % 2 != 0;
+    }
+
+    const char* m_begin;
+    const char* m_pos;
+    const char* m_end;
+};
+
+// A forward reader over the bytes of one line, with the readers of CFieldCursor. Every byte it
+// consumes is found by ScanToStop or compared with a field's delimiter, so a consumed byte that
+// is no field byte is seen as it is read and rejects the line: Finish needs no second pass.
+// With kStopsAtLineEnd the reader is given the rest of a view and the line ends at the first CR
+// or LF; without it the reader is given the line alone and a CR or LF in it is a control byte.
+template <bool kStopsAtLineEnd>
+class CScanCursor : public CCursorPosition {
+public:
+    using CCursorPosition::CCursorPosition;
+
+    bool AtEnd() const { return m_pos == m_end || (kStopsAtLineEnd && IsLineEnd(*m_pos)); }
+
+    // The consumed length, or 0 (line rejected) when a scan met a byte that is no field byte.
+    std::size_t Finish(const parse_context_t&) const { return m_bad ? 0 : Offset(); }
 
     // A field up to the next space or tab, or the line end; never empty.
     bool ReadToken(std::string_view& out) {
@@ -318,8 +339,7 @@ public:
         return true;
     }
 
-    // A double-quoted field; out is the text inside the quotes. A quote after an odd number of
-    // backslashes is escaped, as servers write a quote inside a request or a cookie.
+    // A double-quoted field; out is the text inside the quotes (see IsEscapedQuote).
     bool ReadQuoted(std::string_view& out) {
         if (!Expect('"')) return false;
         const char* start = m_pos;
@@ -327,10 +347,7 @@ public:
         while (true) {
             const char* quote = ScanToStop<false>(search, m_end, '"');
             if (quote == m_end || *quote != '"') return Fail(quote);
-            std::size_t backslashes = 0;
-            while (quote - backslashes > start && quote[-1 - std::ptrdiff_t(backslashes)] == '\\')
-                ++backslashes;
-            if (backslashes % 2 == 0) {
+            if (!IsEscapedQuote(start, quote)) {
                 out = std::string_view(start, static_cast<std::size_t>(quote - start));
                 m_pos = quote + 1;
                 return true;
@@ -350,9 +367,6 @@ private:
         return false;
     }
 
-    const char* m_begin;
-    const char* m_pos;
-    const char* m_end;
     bool m_bad = false;
 };
 
@@ -368,15 +382,11 @@ bool AllFieldBytes(const char* text, std::size_t length);
 // A forward reader over one log line (without its CR or LF). Readers return false, leaving the
 // line to be rejected, when the line ends where a field was expected. They do not look at byte
 // classes; the parser checks its consumed bytes with AllFieldBytes.
-class CFieldCursor {
+class CFieldCursor : public CCursorPosition {
 public:
-    CFieldCursor(const char* line, std::size_t length)
-        : m_begin(line), m_pos(line), m_end(line + length) {}
+    using CCursorPosition::CCursorPosition;
 
     bool AtEnd() const { return m_pos == m_end; }
-    char Peek() const { return *m_pos; }
-    std::size_t Offset() const { return static_cast<std::size_t>(m_pos - m_begin); }
-    const char* Position() const { return m_pos; }
     const char* End() const { return m_end; }
     void SetPosition(const char* pos) { m_pos = pos; }
 
@@ -386,16 +396,6 @@ public:
         std::size_t used = Offset();
         if (used <= context.checkedLength) return used;
         return AllFieldBytes(m_begin, used) ? used : 0;
-    }
-
-    void SkipBlanks() {
-        while (m_pos != m_end && IsBlank(*m_pos)) ++m_pos;
-    }
-
-    bool Expect(char c) {
-        if (m_pos == m_end || *m_pos != c) return false;
-        ++m_pos;
-        return true;
     }
 
     // A field up to the next space or tab, or the line end; never empty.
@@ -415,8 +415,7 @@ public:
         return true;
     }
 
-    // A double-quoted field; out is the text inside the quotes. A quote after an odd number of
-    // backslashes is escaped, as servers write a quote inside a request or a cookie.
+    // A double-quoted field; out is the text inside the quotes (see IsEscapedQuote).
     bool ReadQuoted(std::string_view& out) {
         if (!Expect('"')) return false;
         const char* start = m_pos;
@@ -424,10 +423,7 @@ public:
         while (true) {
             const char* quote = FindByte(search, m_end, '"');
             if (!quote) return false;
-            std::size_t backslashes = 0;
-            while (quote - backslashes > start && quote[-1 - std::ptrdiff_t(backslashes)] == '\\')
-                ++backslashes;
-            if (backslashes % 2 == 0) {
+            if (!IsEscapedQuote(start, quote)) {
                 out = std::string_view(start, static_cast<std::size_t>(quote - start));
                 m_pos = quote + 1;
                 return true;
@@ -435,9 +431,4 @@ public:
             search = quote + 1;
         }
     }
-
-private:
-    const char* m_begin;
-    const char* m_pos;
-    const char* m_end;
 };
