@@ -27,6 +27,11 @@ hit_t* CBatchRing::WaitFree() {
     return m_batches[m_published % std::uint64_t(m_count)].hits;
 }
 
+bool CBatchRing::HasFree() {
+    std::lock_guard lock(m_mutex);
+    return m_stopped || m_published - m_released < std::uint64_t(m_count);
+}
+
 void CBatchRing::Publish(int filled, std::uint64_t parsedBytes, bool chunkEnd, bool viewBegins) {
     bool wake = false;
     {

@@ -32,6 +32,8 @@ public:
     // Producer: the slot to fill next, once the consumer has released it; nullptr when the
     // consumer stopped.
     hit_t* WaitFree();
+    // Producer: whether WaitFree would return at once.
+    bool HasFree();
     // Producer: hands the slot from WaitFree on.
     void Publish(int filled, std::uint64_t parsedBytes, bool chunkEnd = false,
                  bool viewBegins = false);

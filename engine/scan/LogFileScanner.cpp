@@ -34,8 +34,9 @@ constexpr std::size_t kHeaderDateMax = 99;
 // woken by the next batch: the consumer's PrepareBatch may wait on the thread that takes the
 // batches, so a wake-up held back for later batches could wait for ever.
 constexpr int kRingBatches = 4;
-// With two workers: three batches each, which holds a chunk of lines of a typical length.
-constexpr int kParallelRingBatches = 3;
+// With two parsing threads: six batches each, two chunks of lines of a typical length, so that
+// the worker parses a chunk ahead while the other thread parses one of its own.
+constexpr int kParallelRingBatches = 6;
 constexpr std::uint64_t kDefaultChunkBytes = 128u << 10;
 
 // Bytes skipped between lines: CR, LF, control bytes other than tab, DEL and 255.
@@ -217,23 +218,28 @@ struct CLogFileScanner::scan_chunk_t {
     std::size_t stopOffset = 0;
 };
 
+// The chunk that the thread handing hits on parses itself, and how far it got.
+struct CLogFileScanner::own_chunk_t {
+    scan_chunk_t chunk;
+    std::size_t offset = 0;
+    bool parsing = false;  // a chunk is taken and not parsed to its end yet
+    bool first = true;     // its next batch is its first
+    bool failed = false;   // its bytes were gone: the ring is finished, nothing more is taken
+};
+
 // Hands out the lines of a file in chunks, in order, to two workers taking turns: worker w takes
 // chunks w, w + 2, ... Views are mapped here, once, and shared; the next view is placed from the
 // current one's last line ends, so that it can be mapped before that view is parsed. A view is
 // unmapped once no chunk of it is being parsed.
 class CLogFileScanner::CChunkDispenser {
 public:
-    CChunkDispenser(CLogFileScanner& scanner, const CMappedFile& file, std::size_t chunkBytes,
-                    bool helpAlways)
-        : m_scanner(scanner), m_file(file), m_chunkBytes(chunkBytes), m_helpAlways(helpAlways) {}
+    CChunkDispenser(CLogFileScanner& scanner, const CMappedFile& file, std::size_t chunkBytes)
+        : m_scanner(scanner), m_file(file), m_chunkBytes(chunkBytes) {}
 
-    // The next chunk for `worker` (0 or 1). Worker 1 only helps: from the time the thread that
-    // hands hits on runs out of batches until it finds batches ready one after another. False
+    // The next chunk for `worker` (0: the worker thread, 1: the thread that hands hits on). False
     // once the file is done or the hand-out stopped.
     bool Take(int worker, scan_chunk_t& chunk) {
         std::unique_lock lock(m_mutex);
-        if (worker == 1)
-            m_changed.wait(lock, [&] { return m_stopped || m_done || m_help || m_helpAlways; });
         if (m_stopped || m_done) return false;
         if (m_current < 0 || m_pos == m_views[m_current].view.Size()) {
             m_result = NextView();
@@ -278,20 +284,13 @@ public:
         return -1;
     }
 
-    // The hits ran out: the helping worker takes chunks from now on.
-    void AskForHelp() {
-        {
-            std::lock_guard lock(m_mutex);
-            if (m_help) return;
-            m_help = true;
-        }
-        m_changed.notify_all();
-    }
-
-    // Batches wait to be handed on: the helping worker stops after its chunk.
-    void NoHelpNeeded() {
+    // OwnerOf without waiting: -2 when chunk `index` is not handed out yet but may be.
+    int PeekOwner(std::uint64_t index, scan_result_t& result) {
         std::lock_guard lock(m_mutex);
-        m_help = false;
+        if (index < m_next) return m_owner[index % kOwners];
+        if (!m_stopped && !m_done) return -2;
+        result = m_stopped ? SCAN_ENDED : m_result;
+        return -1;
     }
 
     // The worker is done with the chunk's bytes.
@@ -401,7 +400,6 @@ private:
     CLogFileScanner& m_scanner;
     const CMappedFile& m_file;
     const std::size_t m_chunkBytes;
-    const bool m_helpAlways;
     // Chunks handed out but not yet handed on: each worker's ring holds at most a few.
     static constexpr std::uint64_t kOwners = 64;
 
@@ -410,7 +408,6 @@ private:
     std::uint64_t m_next = 0;  // the chunk to hand out next
     int m_owner[kOwners] = {};
     scan_chunk_t m_parsing[2];  // each worker's chunk; slot -1 when none
-    bool m_help = false;
     bool m_stopped = false;
 
     bool m_done = false;
@@ -655,71 +652,103 @@ bool CLogFileScanner::CanParseInParallel(const CMappedFile& file) const {
 }
 
 bool CLogFileScanner::WalkFileInParallel(const CMappedFile& file, scan_result_t& result) {
-    CChunkDispenser dispenser(*this, file, m_chunkBytes, m_options.parallelHelpAlways);
-    std::thread threads[2];
-    // Stops and joins the workers however this function is left, so that they never outlive
-    // the file or the batches.
-    struct workers_stop_t {
+    CChunkDispenser dispenser(*this, file, m_chunkBytes);
+    std::thread worker;
+    // Stops and joins the worker however this function is left, so that it never outlives the
+    // file or the batches.
+    struct worker_stop_t {
         CLogFileScanner& scanner;
         CChunkDispenser& dispenser;
-        std::thread* threads;
-        ~workers_stop_t() {
+        std::thread& worker;
+        ~worker_stop_t() {
             dispenser.Stop();
-            for (int i = 0; i < 2; ++i) {
-                scanner.m_rings[i]->Stop();
-                if (threads[i].joinable()) threads[i].join();
-                scanner.m_workers[i]->prepares = true;
-            }
+            for (int i = 0; i < 2; ++i) scanner.m_rings[i]->Stop();
+            if (worker.joinable()) worker.join();
+            for (int i = 0; i < 2; ++i) scanner.m_workers[i]->prepares = true;
         }
-    } stop{*this, dispenser, threads};
-    for (int i = 0; i < 2; ++i) m_workers[i]->prepares = false;
-    for (int i = 0; i < 2; ++i) m_rings[i]->Reset();
+    } stop{*this, dispenser, worker};
+    for (int i = 0; i < 2; ++i) {
+        m_workers[i]->prepares = false;
+        m_rings[i]->Reset();
+    }
     try {
-        for (int i = 0; i < 2; ++i)
-            threads[i] = std::thread(
-                [this, &dispenser, i] { m_rings[i]->Finish(WalkChunks(dispenser, i)); });
+        worker = std::thread([this, &dispenser] { m_rings[0]->Finish(WalkChunks(dispenser, 0)); });
     } catch (const std::system_error&) {
         // Nothing reached the consumer yet, so the file can start over on one worker.
         return false;
     }
-
-    // Batches found ready one after another: past this many the hits are handed on slower
-    // than one worker parses them.
-    constexpr int kReadyForNoHelp = 16;
-    int readyInARow = 0;
+    own_chunk_t own;
     for (std::uint64_t index = 0;; ++index) {
-        const int owner = dispenser.OwnerOf(index, result);
-        if (owner < 0) return true;
-        CBatchRing& ring = *m_rings[owner];
-        hit_batch_t batch;
-        do {
-            int polled = ring.Poll(batch);
-            if (polled == 0) {
-                // Parsing is behind: the second worker takes chunks too.
-                dispenser.AskForHelp();
-                readyInARow = 0;
-                polled = ring.Take(batch) ? 1 : -1;
-            } else if (++readyInARow == kReadyForNoHelp) {
-                // Handing hits on is behind: the second worker would only take its core.
-                dispenser.NoHelpNeeded();
-            }
-            if (polled < 0) {
-                result = static_cast<scan_result_t>(ring.Result());
-                return true;
-            }
-            // The workers never look at the flags: whether a run ends before a hit must not
-            // depend on how far they have read.
-            if (batch.viewBegins) m_viewHits = 0;
-            if (batch.filled > 0)
-                m_consumer.PrepareBatch(
-                    std::span<hit_t>(batch.hits, static_cast<std::size_t>(batch.filled)));
-            if (!DeliverBatch(batch.hits, batch.filled, batch.parsedBytes, true)) {
-                result = SCAN_ENDED;
-                return true;
-            }
-            ring.Release();
-        } while (!batch.chunkEnd);
+        const int owner = NextOwner(dispenser, own, index, result);
+        if (owner < 0 || !HandOnChunk(dispenser, own, owner, result)) return true;
     }
+}
+
+int CLogFileScanner::NextOwner(CChunkDispenser& dispenser, own_chunk_t& own, std::uint64_t index,
+                               scan_result_t& result) {
+    while (true) {
+        const int owner = dispenser.PeekOwner(index, result);
+        if (owner != -2) return owner;
+        // Every chunk handed out so far is handed on, so this thread has no chunk of its own:
+        // it takes the next one, unless the worker was quicker.
+        if (!ParseOwnBatch(dispenser, own)) return dispenser.OwnerOf(index, result);
+    }
+}
+
+bool CLogFileScanner::HandOnChunk(CChunkDispenser& dispenser, own_chunk_t& own, int owner,
+                                  scan_result_t& result) {
+    CBatchRing& ring = *m_rings[owner];
+    while (true) {
+        if (m_options.parallelHelpAlways && owner == 0) ParseOwnBatch(dispenser, own);
+        hit_batch_t batch;
+        int polled = ring.Poll(batch);
+        // The batch is not ready: this thread parses lines of its own meanwhile, and waits only
+        // when its ring is full. Its own chunk's batches are never waited for: it fills them.
+        while (polled == 0 && ParseOwnBatch(dispenser, own)) polled = ring.Poll(batch);
+        if (polled == 0) polled = ring.Take(batch) ? 1 : -1;
+        if (polled < 0) {
+            result = static_cast<scan_result_t>(ring.Result());
+            return false;
+        }
+        // The parsing threads never look at the flags: whether a run ends before a hit must not
+        // depend on how far they have read.
+        if (batch.viewBegins) m_viewHits = 0;
+        if (batch.filled > 0)
+            m_consumer.PrepareBatch(
+                std::span<hit_t>(batch.hits, static_cast<std::size_t>(batch.filled)));
+        if (!DeliverBatch(batch.hits, batch.filled, batch.parsedBytes, true)) {
+            result = SCAN_ENDED;
+            return false;
+        }
+        ring.Release();
+        if (batch.chunkEnd) return true;
+    }
+}
+
+bool CLogFileScanner::ParseOwnBatch(CChunkDispenser& dispenser, own_chunk_t& own) {
+    CBatchRing& ring = *m_rings[1];
+    if (own.failed || !ring.HasFree()) return false;
+    scan_worker_t& worker = *m_workers[1];
+    if (!own.parsing) {
+        if (!dispenser.Take(1, own.chunk)) return false;
+        own.parsing = true;
+        own.first = true;
+        own.offset = own.chunk.begin;
+        worker.skipLongLine = own.chunk.skipLongLine;
+    }
+    bool more = false;
+    const scan_result_t parsed = ChunkBatch(worker, own.chunk, own.offset, own.first, more);
+    own.first = false;
+    if (!more) {
+        own.parsing = false;
+        dispenser.Done(1, own.chunk);
+    }
+    if (parsed != SCAN_PARSED) {
+        // The batches before the fault are handed on, then the file ends with this result.
+        own.failed = true;
+        ring.Finish(parsed);
+    }
+    return true;
 }
 
 scan_result_t CLogFileScanner::WalkChunks(CChunkDispenser& dispenser, int index) {
@@ -728,13 +757,34 @@ scan_result_t CLogFileScanner::WalkChunks(CChunkDispenser& dispenser, int index)
     while (dispenser.Take(index, chunk)) {
         worker.skipLongLine = chunk.skipLongLine;
         std::size_t offset = chunk.begin;
-        fill_stop_t stop = FILL_VIEW_DONE;
-        scan_result_t result =
-            WalkView(worker, chunk.data, chunk.end, offset, chunk.viewEnd && chunk.lastView,
-                     chunk.viewStart, stop, &chunk);
+        bool more = true;
+        scan_result_t result = SCAN_PARSED;
+        for (bool first = true; more && result == SCAN_PARSED; first = false)
+            result = ChunkBatch(worker, chunk, offset, first, more);
         dispenser.Done(index, chunk);
         if (result != SCAN_PARSED) return result;
     }
+    return SCAN_PARSED;
+}
+
+scan_result_t CLogFileScanner::ChunkBatch(scan_worker_t& worker, const scan_chunk_t& chunk,
+                                          std::size_t& offset, bool first, bool& more) {
+    more = false;
+    worker.fill = NextFillBatch(worker);
+    if (!worker.fill) return SCAN_ENDED;
+    fill_stop_t stop = FILL_VIEW_DONE;
+    int filled = 0;
+    bool intact = GuardedFill(worker, chunk.data, chunk.end, offset,
+                              chunk.viewEnd && chunk.lastView, stop, filled);
+    // Only a file changed while it is read can end a view elsewhere than its bytes said when
+    // the next view was placed.
+    if (intact && stop != FILL_FULL && chunk.viewEnd &&
+        (!chunk.predicted || stop != chunk.stop || offset != chunk.stopOffset))
+        intact = false;
+    HandOn(worker, filled, m_bytesBefore + chunk.viewStart + offset, intact && stop != FILL_FULL,
+           chunk.firstOfView && first);
+    if (!intact) return SCAN_CANNOT_OPEN;
+    more = stop == FILL_FULL;
     return SCAN_PARSED;
 }
 
@@ -782,27 +832,17 @@ void CLogFileScanner::HandOn(scan_worker_t& worker, int filled, std::uint64_t pa
 
 scan_result_t CLogFileScanner::WalkView(scan_worker_t& worker, const char* data, std::size_t size,
                                         std::size_t& offset, bool lastView, std::uint64_t viewStart,
-                                        fill_stop_t& stop, const scan_chunk_t* chunk) {
+                                        fill_stop_t& stop) {
     std::size_t released = 0;
-    bool first = true;
     while (true) {
-        // Chunks are ended by the thread that hands them on, which looks at the flags itself.
-        if (!chunk && ShouldEnd()) return SCAN_ENDED;
+        if (ShouldEnd()) return SCAN_ENDED;
         worker.fill = NextFillBatch(worker);
         if (!worker.fill) return SCAN_ENDED;
         stop = FILL_VIEW_DONE;
         int filled = 0;
-        bool intact = GuardedFill(worker, data, size, offset, lastView, stop, filled);
-        // Only a file changed while it is read can end a view elsewhere than its bytes said
-        // when the next view was placed.
-        if (intact && stop != FILL_FULL && chunk && chunk->viewEnd &&
-            (!chunk->predicted || stop != chunk->stop || offset != chunk->stopOffset))
-            intact = false;
-        HandOn(worker, filled, m_bytesBefore + viewStart + offset,
-               chunk && intact && stop != FILL_FULL, chunk && chunk->firstOfView && first);
-        first = false;
-        // A chunk's pages are dropped by its dispenser, once the chunks before them are parsed.
-        if (!chunk) ReleaseParsedPages(data, offset, released);
+        const bool intact = GuardedFill(worker, data, size, offset, lastView, stop, filled);
+        HandOn(worker, filled, m_bytesBefore + viewStart + offset, false, false);
+        ReleaseParsedPages(data, offset, released);
         if (!intact) return SCAN_CANNOT_OPEN;
         if (stop != FILL_FULL) return SCAN_PARSED;
     }

@@ -48,6 +48,7 @@ private:
     enum fill_stop_t { FILL_FULL, FILL_VIEW_DONE, FILL_CUT_LINE, FILL_LONG_LINE };
     struct scan_worker_t;
     struct scan_chunk_t;
+    struct own_chunk_t;
     class CChunkDispenser;
 
     scan_result_t SetUpFile(const char* window, std::size_t length, int logType);
@@ -58,12 +59,28 @@ private:
     // WalkFile on a worker thread, the batches handed on here; falls back to WalkFile when no
     // thread can be started.
     scan_result_t WalkFileOverlapped(const CMappedFile& file);
-    // One worker parses chunks of lines, and a second one takes chunks too whenever the hits
-    // run out; the batches are handed on here in log order. False when the workers cannot be
-    // started (nothing was handed on then).
+    // A worker thread parses chunks of lines, and this thread parses chunks too whenever the
+    // next batch to hand on is not ready; the batches are handed on here in log order. False
+    // when the worker cannot be started (nothing was handed on then).
     bool WalkFileInParallel(const CMappedFile& file, scan_result_t& result);
+    // The worker that took chunk `index`, parsing this thread's own chunks while that chunk is
+    // not handed out yet; -1 when the file ended before it, with result set.
+    int NextOwner(CChunkDispenser& dispenser, own_chunk_t& own, std::uint64_t index,
+                  scan_result_t& result);
+    // Hands on the batches of one chunk from the ring of its owner. False when the file ended
+    // there, with result set.
+    bool HandOnChunk(CChunkDispenser& dispenser, own_chunk_t& own, int owner,
+                     scan_result_t& result);
+    // Parses one batch of this thread's own chunk into its ring, taking a chunk first when it
+    // has none. False when there is nothing to take or no room in the ring.
+    bool ParseOwnBatch(CChunkDispenser& dispenser, own_chunk_t& own);
     // Parses the chunks that worker `index` takes, until the file is done.
     scan_result_t WalkChunks(CChunkDispenser& dispenser, int index);
+    // Fills the next batch of a chunk from offset into the worker's ring; `more` is true while
+    // the chunk goes on. The chunk's last batch is marked as its end, and the view's last chunk
+    // must stop where it was predicted.
+    scan_result_t ChunkBatch(scan_worker_t& worker, const scan_chunk_t& chunk, std::size_t& offset,
+                             bool first, bool& more);
     bool CanParseInParallel(const CMappedFile& file) const;
     // Finds the view that holds pos, jumping over a hole of a sparse file first. SCAN_PARSED with
     // viewStart and viewBytes set; SCAN_ENDED (with `done`) when nothing but a hole is left;
@@ -73,11 +90,10 @@ private:
     // Where the walk goes on after a view that stopped at `offset`.
     void AfterView(std::uint64_t viewStart, std::uint64_t viewBytes, std::size_t offset,
                    fill_stop_t stop, std::uint64_t& pos, bool& skipLongLine) const;
-    // Fills and hands on batches from offset to the view's (or the chunk's) end. A chunk's last
-    // batch is marked as its end, and the view's last chunk must stop where it was predicted.
+    // Fills and hands on batches from offset to the view's end.
     scan_result_t WalkView(scan_worker_t& worker, const char* data, std::size_t size,
                            std::size_t& offset, bool lastView, std::uint64_t viewStart,
-                           fill_stop_t& stop, const scan_chunk_t* chunk = nullptr);
+                           fill_stop_t& stop);
     // How the walk of a view that is not the file's last will stop, found from the view's last
     // line ends without parsing it; stopOffset receives the offset the walk stops at.
     static fill_stop_t PredictViewEnd(const char* data, std::size_t size, std::size_t offset,
@@ -110,7 +126,8 @@ private:
     scan_options_t m_options;
     CHitConsumer& m_consumer;
     std::unique_ptr<hit_t[]> m_batch;  // the one batch of the single-threaded path
-    // The batches of the overlapped path, one ring per parsing thread.
+    // The batches of the overlapped path, one ring per parsing thread (with two, the second is
+    // filled and emptied by the thread that hands hits on).
     std::unique_ptr<CBatchRing> m_rings[2];
     std::unique_ptr<scan_worker_t> m_workers[2];
     parse_context_t m_context;  // the file's state as set up; each worker starts from a copy

@@ -43,12 +43,14 @@ struct scan_options_t {
     // worker only reads ahead by a few batches.
     bool overlapParsing = true;
     // With overlapParsing, files of at least 32 chunks of lines in a format whose lines do not
-    // depend on directives before them (all but W3C) are parsed chunk by chunk, and a second
-    // worker takes chunks too while the consumer waits for hits. The consumer sees the same hits
-    // in the same order, in batches that also end where a chunk ends. 1 keeps one worker.
+    // depend on directives before them (all but W3C) are parsed chunk by chunk on the worker,
+    // and the calling thread parses chunks too whenever the next batch is not ready yet. The
+    // consumer sees the same hits in the same order, in batches that also end where a chunk
+    // ends. 1 keeps one worker.
     int parseThreads = 2;
     std::uint64_t parallelChunkBytes = 0;  // bytes per chunk of lines; 0: 128 KiB
-    bool parallelHelpAlways = false;       // the second worker takes chunks from the start
+    // The calling thread also parses a batch of its own before each batch it hands on.
+    bool parallelHelpAlways = false;
 };
 
 // Receives the accepted hits of a scan, on the thread that called ParseAllFiles, in log order.
