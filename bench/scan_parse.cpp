@@ -1,7 +1,8 @@
 // The scanner with each parser over generated 2,000,000-line logs, parsing on the calling thread,
-// on one worker thread and on two (every other view each), against `mawk '{n++} END{print n}'` on
-// the same combined file in the same run. CPU times are the whole process's. Options: --lines=N
-// (default 2000000) and --repeat=N (default 3) besides Google Benchmark's.
+// on one worker thread and on two threads (a worker and the calling thread, chunk by chunk),
+// against `mawk '{n++} END{print n}'` on the same combined file in the same run. CPU times are
+// the whole process's. Options: --lines=N (default 2000000) and --repeat=N (default 3) besides
+// Google Benchmark's.
 
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
@@ -91,8 +92,8 @@ int LogTypeOf(log_style_t style) {
     return SCAN_LOG_AUTO;
 }
 
-// How the scanner parses: on the calling thread, on one worker, or on two workers that take
-// every other view.
+// How the scanner parses: on the calling thread, on one worker, or on a worker and the calling
+// thread taking chunks of lines.
 enum class parse_mode_t { Calling, OneWorker, TwoWorkers };
 
 template <class Consumer>

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <random>
@@ -297,39 +298,61 @@ const generated_case_t kGenerated[] = {
 
 INSTANTIATE_TEST_SUITE_P(Logs, ScanOverlapGenerated, ::testing::ValuesIn(kGenerated));
 
-// Two workers racing for chunks of a few lines each, so that nearly every line meets a chunk
-// end or a view end: the same hits in the same order, however the run ends.
+// Two parsing threads racing for chunks of a few lines each, so that nearly every line meets a
+// chunk end or a view end: the same hits in the same order, however the run ends. The calling
+// thread parses a batch of its own before each one it hands on (help always), or only while the
+// next batch is not ready.
 class ScanTwoWorkersGenerated : public ScanOverlapGenerated {
 protected:
     void SetUp() override {
         ScanOverlapGenerated::SetUp();
         m_workers = 2;
         m_chunkBytes = 3000;
-        m_helpAlways = true;
     }
 };
 
 TEST_P(ScanTwoWorkersGenerated, GivesTheSameHitsInOrder) {
-    ExpectSameTrace(Generate(6000));
-    EXPECT_GT(m_lastHits, 4000u);
-    // W3C files stay on one worker: their directives change how later lines read.
-    if (GetParam().logType != SCAN_LOG_W3C) {
-        EXPECT_LT(m_lastMaxBatch, 250u);
+    for (bool helpAlways : {true, false}) {
+        SCOPED_TRACE(helpAlways ? "help always" : "help on demand");
+        m_helpAlways = helpAlways;
+        ExpectSameTrace(Generate(6000));
+        EXPECT_GT(m_lastHits, 4000u);
+        // W3C files stay on one worker: their directives change how later lines read.
+        if (GetParam().logType != SCAN_LOG_W3C) {
+            EXPECT_LT(m_lastMaxBatch, 250u);
+        }
+    }
+}
+
+// A consumer slower than parsing finds every batch ready, so the worker parses nearly all
+// chunks; one that pauses now and then lets both threads take turns in between.
+TEST_P(ScanTwoWorkersGenerated, ConsumersOfEverySpeedGetTheSameHits) {
+    std::vector<scan_file_t> files = Generate(6000);
+    for (int pauseEvery : {5, 97, 1500}) {
+        SCOPED_TRACE(pauseEvery);
+        ExpectSameTrace(files, [pauseEvery](std::size_t n) {
+            if (n % std::size_t(pauseEvery) == 0)
+                std::this_thread::sleep_for(std::chrono::microseconds(pauseEvery == 5 ? 2 : 300));
+        });
+        EXPECT_GT(m_lastHits, 4000u);
     }
 }
 
 TEST_P(ScanTwoWorkersGenerated, EndingParsingMidFileStopsAfterTheSameHit) {
     std::vector<scan_file_t> files = Generate(6000);
-    for (std::size_t stopAt : {std::size_t(1), std::size_t(7), std::size_t(1234)}) {
-        SCOPED_TRACE(stopAt);
-        ExpectSameTrace(files, [stopAt](std::size_t n) {
-            if (n == stopAt) ParseSetCancel(1);
-        });
-        EXPECT_LT(m_lastHits, 4500u);
-        ExpectSameTrace(files, [stopAt](std::size_t n) {
-            if (n == stopAt) CProgress::SetCancel();
-        });
-        EXPECT_LT(m_lastHits, 4500u);
+    for (bool helpAlways : {true, false}) {
+        m_helpAlways = helpAlways;
+        for (std::size_t stopAt : {std::size_t(1), std::size_t(7), std::size_t(1234)}) {
+            SCOPED_TRACE(std::to_string(stopAt) + (helpAlways ? " help always" : ""));
+            ExpectSameTrace(files, [stopAt](std::size_t n) {
+                if (n == stopAt) ParseSetCancel(1);
+            });
+            EXPECT_LT(m_lastHits, 4500u);
+            ExpectSameTrace(files, [stopAt](std::size_t n) {
+                if (n == stopAt) CProgress::SetCancel();
+            });
+            EXPECT_LT(m_lastHits, 4500u);
+        }
     }
 }
 
@@ -366,13 +389,15 @@ TEST_F(ScanOverlap, AFileTruncatedWhileReadEndsWithTheErrorAfterAPrefixOfItsHits
     ASSERT_GT(whole.hits.size(), 15000u);
 
     for (off_t cut : {off_t(0), off_t(4096), off_t(300000)}) {
-        for (std::uint64_t view : {std::uint64_t(0), std::uint64_t(65536), std::uint64_t(1)}) {
-            // View 1 stands for two workers over chunks of 4 KiB in 64 KiB views.
-            m_workers = view == 1 ? 2 : 1;
+        for (std::uint64_t view :
+             {std::uint64_t(0), std::uint64_t(65536), std::uint64_t(1), std::uint64_t(2)}) {
+            // Views 1 and 2 stand for two parsing threads over chunks of 4 KiB in 64 KiB views,
+            // the calling thread parsing chunks always (1) or while it waits for hits (2).
+            m_workers = view <= 2 && view > 0 ? 2 : 1;
             m_chunkBytes = 4096;
-            m_helpAlways = true;
+            m_helpAlways = view == 1;
             SCOPED_TRACE("cut " + std::to_string(cut) + " view " + std::to_string(view));
-            m_options.viewSize = view == 1 ? 65536 : view;
+            m_options.viewSize = m_workers == 2 ? 65536 : view;
             scan_trace_t traces[2];
             for (bool overlap : {false, true}) {
                 WriteFile(rotated, full);
@@ -389,7 +414,7 @@ TEST_F(ScanOverlap, AFileTruncatedWhileReadEndsWithTheErrorAfterAPrefixOfItsHits
             EXPECT_NE(overlapped.progressAtEnd.find(
                           "There was an error opening the following log file: " + rotated),
                       std::string::npos);
-            // One worker reads a whole batch ahead; two read chunks of a few lines.
+            // One worker reads a whole batch ahead; two threads read chunks of a few lines.
             if (m_workers == 1) {
                 ASSERT_GE(overlapped.hits.size(), single.hits.size());
             }
