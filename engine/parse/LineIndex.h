@@ -21,7 +21,8 @@ public:
     // The line's length, without its CR or LF.
     std::size_t Length() const { return m_length; }
 
-    // The first space (double quote) at or after from (from <= Length()), or Length() when none.
+    // The first space (double quote) at or after from, or Length() when none. from must not be
+    // past Length(): the search relies on a mark at the line's end.
     std::size_t NextSpace(std::size_t from) const { return Next(m_spaces, from); }
     std::size_t NextQuote(std::size_t from) const { return Next(m_quotes, from); }
 
@@ -36,16 +37,11 @@ private:
     std::size_t Next(const std::uint64_t* bits, std::size_t from) const {
         std::size_t chunk = from / 64;
         std::uint64_t word = bits[chunk] & (~std::uint64_t(0) << (from % 64));
-        while (word == 0) {
-            if (++chunk * 64 >= m_length) return m_length;
-            word = bits[chunk];
-        }
-        const std::size_t at = chunk * 64 + std::size_t(__builtin_ctzll(word));
-        return at < m_length ? at : m_length;
+        while (word == 0) word = bits[++chunk];
+        return chunk * 64 + std::size_t(__builtin_ctzll(word));
     }
 
-    // One more chunk than a line can fill, so that Next never reads past the array.
-    std::uint64_t m_spaces[kChunks + 1];
-    std::uint64_t m_quotes[kChunks + 1];
+    std::uint64_t m_spaces[kChunks];
+    std::uint64_t m_quotes[kChunks];
     std::size_t m_length = 0;
 };
