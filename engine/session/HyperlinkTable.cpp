@@ -87,15 +87,28 @@ std::uint64_t CHyperlinkTable::FindOrAddLink(std::uint32_t from, page_type_t fro
     return number;
 }
 
-void CHyperlinkTable::Link(std::uint32_t from, page_type_t fromType, std::uint32_t to,
-                           page_type_t toType, const std::uint8_t* flags) {
-    if (from == kNoPage || to == kNoPage) return;
+std::uint32_t CHyperlinkTable::Link(std::uint32_t from, page_type_t fromType, std::uint32_t to,
+                                    page_type_t toType, const std::uint8_t* flags) {
+    if (from == kNoPage || to == kNoPage) return kNoLinkNumber;
     bool isNew = false;
     const std::uint64_t number = FindOrAddLink(from, fromType, to, toType, isNew);
-    if (number == kNoLink) return;
+    if (number == kNoLink) return kNoLinkNumber;
     // A known link stands for a lookup of a known key in both of its pages' tables.
     m_pages[from].childLookupAfterInsert = !isNew;
     m_pages[to].parentLookupAfterInsert = !isNew;
+    Count(number, flags);
+    return static_cast<std::uint32_t>(number);
+}
+
+void CHyperlinkTable::CountLink(std::uint32_t number, const std::uint8_t* flags) {
+    if (number >= m_linkCount) return;
+    const link_t& link = LinkAt(number);
+    m_pages[link.from & kPageMask].childLookupAfterInsert = true;
+    m_pages[link.to & kPageMask].parentLookupAfterInsert = true;
+    Count(number, flags);
+}
+
+void CHyperlinkTable::Count(std::uint64_t number, const std::uint8_t* flags) {
     link_t& link = LinkAt(number);
     if (link.hits == m_hitsWrap) {
         link.hits = 0;

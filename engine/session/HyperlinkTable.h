@@ -88,8 +88,14 @@ public:
     // looked up (or touched) in the order from, to, before Link counts it.
     std::uint32_t Page(std::string_view text, std::uint32_t hash, page_type_t type);
     void Touch() { m_pageLookupAfterInsert = true; }
-    void Link(std::uint32_t from, page_type_t fromType, std::uint32_t to, page_type_t toType,
-              const std::uint8_t* flags);
+    // Returns the link's number, which never changes, or kNoLinkNumber when nothing was
+    // counted (a page is kNoPage, or no more links fit).
+    std::uint32_t Link(std::uint32_t from, page_type_t fromType, std::uint32_t to,
+                       page_type_t toType, const std::uint8_t* flags);
+    // Counts again the link that Link numbered `number`, as Link on its two pages would,
+    // without looking it up.
+    void CountLink(std::uint32_t number, const std::uint8_t* flags);
+    static constexpr std::uint32_t kNoLinkNumber = UINT32_MAX;
 
     // Starts loading the page-table slot of a text with Hash(0) = `hash`.
     void Prefetch(std::uint32_t hash) const { m_pageIndex.Prefetch(hash); }
@@ -97,6 +103,8 @@ public:
     void PrefetchLink(std::uint32_t from, std::uint32_t to) const {
         __builtin_prefetch(&m_linkIndex[(LinkHash(from, to) >> 32) & m_linkIndexMask]);
     }
+    // Starts loading the link that Link numbered `number`.
+    void PrefetchLinkNumber(std::uint32_t number) const { __builtin_prefetch(&LinkAt(number)); }
 
     int GetNumTriggers() const { return m_numTriggers; }
     // Number of pages.
@@ -196,12 +204,13 @@ private:
         return m_tagChunks[i >> kChunkBits].get() +
                (i & ((1u << kChunkBits) - 1)) * static_cast<std::size_t>(m_numTriggers);
     }
-    // The link of the two pages, made on first sight; null when no more links fit.
     // The number of the link of the two pages, made on first sight; kNoLink when no more
     // links fit.
     std::uint64_t FindOrAddLink(std::uint32_t from, page_type_t fromType, std::uint32_t to,
                                 page_type_t toType, bool& isNew);
     void AddChunk();
+    // One more hit (and the tag flags) of link `number`.
+    void Count(std::uint64_t number, const std::uint8_t* flags);
     std::uint64_t HitsOf(std::uint64_t number) const;
     void GrowIndex();
     void SettlePageTable();

@@ -1,6 +1,8 @@
 #include "engine/session/VisitorSessions.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "engine/filter/WildcardMatch.h"
 #include "engine/table/RunTables.h"
@@ -13,15 +15,24 @@ namespace {
 // whole run costs its capacity for every visitor, a longer session only a few doublings.
 constexpr std::int32_t kFirstCapacity = 1;
 
-void CountText(CFastHashTable<referinfo_t>& table, const char* text, std::uint32_t length,
-               std::uint32_t hash) {
+referinfo_t* CountText(CFastHashTable<referinfo_t>& table, const char* text, std::uint32_t length,
+                       std::uint32_t hash) {
     referinfo_t key;
     key.text = text;
     key.length = length;
     bool isNew = false;
     referinfo_t* entry = table.Lookup(key, hash, isNew);
+    if (!entry) return nullptr;
     if (isNew) *entry = key;  // the page is already a pool key
     ++entry->hits;
+    return entry;
+}
+
+// A lookup of a known key grows a table that is over half full, so a remembered entry stands
+// for the lookup only while the table is not.
+template <typename T>
+bool MemoStandsForLookup(const CFastHashTable<T>& table) {
+    return table.GetCount() <= table.GetCapacity() / 2;
 }
 
 std::string_view ItemPage(const path_item_t& item) { return {item.page, item.pageLength}; }
@@ -47,7 +58,8 @@ CVisitorSessions::CVisitorSessions(CRunTables& tables, const CTagInformation& ta
     : m_tables(tables),
       m_caseSensitive(caseSensitive),
       m_visitors(std::make_unique<CVisitorTable>(kVisitorSlots)),
-      m_hyperlinks(kHyperlinkSlots, tags.GetNumTriggers()) {
+      m_hyperlinks(kHyperlinkSlots, tags.GetNumTriggers()),
+      m_pageMemos(std::make_unique<page_memo_t[]>(std::size_t{1} << kPageMemoBits)) {
     for (int i = 0; i < tags.GetNumTriggers(); ++i) {
         const CTagInformation::CTriggerInformation trigger =
             tags.GetTriggerInfo(static_cast<unsigned long>(i));
@@ -121,9 +133,17 @@ void CVisitorSessions::CountUserSession(const visit_t& visit) {
     user_info_t key;
     key.name = visit.user.data();
     key.length = static_cast<std::uint32_t>(visit.user.size());
-    bool isNew = false;
-    // Hit processing counted the user before this step; a user it did not count stays out.
-    if (user_info_t* user = m_tables.users.Lookup(key, isNew, false)) ++user->sessions;
+    // Most sessions are of one user name ("-"); a lookup that does not insert never moves the
+    // table, so the last user found stands for the lookup.
+    user_info_t* user = m_tables.users.Recall(m_lastUser);
+    if (!user || !user->Equals(key)) {
+        bool isNew = false;
+        // Hit processing counted the user before this step; a user it did not count stays out.
+        user = m_tables.users.Lookup(key, isNew, false);
+        if (!user) return;
+        m_lastUser = m_tables.users.Remember(user);
+    }
+    ++user->sessions;
 }
 
 void CVisitorSessions::Append(visitor_t& visitor, const path_item_t& item) {
@@ -150,14 +170,23 @@ void CVisitorSessions::CloseSession(visitor_t& visitor, std::int32_t /*nextTime*
     if (visitor.count == 0 || visitor.pageViews == 0) return;
     const path_item_t& first = visitor.path[visitor.first];
     const path_item_t& last = visitor.path[visitor.count - 1];
-    closing_t closing{visitor, PageHash(first), 0, 0};
+    page_memo_t& firstMemo = MemoOf(first);
+    page_memo_t& lastMemo = &last == &first ? firstMemo : MemoOf(last, &firstMemo);
+    closing_t closing{visitor, PageHash(first), 0, 0, firstMemo, lastMemo};
     closing.lastHash = &last == &first ? closing.firstHash : PageHash(last);
-    // The slots of the session's pages load together rather than one miss after another.
-    m_tables.entryPages.Prefetch(closing.firstHash);
-    if (visitor.pageViews == 1) m_tables.singleAccessPages.Prefetch(closing.firstHash);
-    m_tables.exitPages.Prefetch(closing.lastHash);
-    m_hyperlinks.Prefetch(closing.firstHash);
-    m_hyperlinks.Prefetch(closing.lastHash);
+    // What the session counts loads together rather than one miss after another: the
+    // remembered entries and links, or the slots their lookups start at.
+    const auto prefetchEntry = [this](int which, const page_memo_t& memo, std::uint32_t hash) {
+        if (memo.generation == m_generation && memo.entries[which])
+            __builtin_prefetch(memo.entries[which]);
+        else
+            Table(which).Prefetch(hash);
+    };
+    prefetchEntry(kEntryTable, firstMemo, closing.firstHash);
+    if (visitor.pageViews == 1) prefetchEntry(kSingleTable, firstMemo, closing.firstHash);
+    prefetchEntry(kExitTable, lastMemo, closing.lastHash);
+    if (firstMemo.number == CHyperlinkTable::kNoPage) m_hyperlinks.Prefetch(closing.firstHash);
+    if (lastMemo.number == CHyperlinkTable::kNoPage) m_hyperlinks.Prefetch(closing.lastHash);
     // Most sessions are one page and what led to it.
     if (first.labelLength > 0) {
         closing.firstLabelHash = LabelHash(first);
@@ -166,31 +195,86 @@ void CVisitorSessions::CloseSession(visitor_t& visitor, std::int32_t /*nextTime*
     const std::uint8_t* flags = CountTags(visitor);
     ResolveLinks(closing);
     CountPages(closing);
-    for (const session_link_t& link : m_links)
-        m_hyperlinks.Link(link.from, link.fromType, link.to, link.toType, flags);
+    for (const session_link_t& link : m_links) {
+        std::uint32_t number = link.known;
+        if (number != CHyperlinkTable::kNoLinkNumber)
+            m_hyperlinks.CountLink(number, flags);
+        else
+            number = m_hyperlinks.Link(link.from, link.fromType, link.to, link.toType, flags);
+        if (link.numberMemo && number != CHyperlinkTable::kNoLinkNumber) {
+            *link.numberMemo = number;
+            if (link.fromMemo) *link.fromMemo = link.from;
+        }
+    }
+}
+
+CVisitorSessions::page_memo_t& CVisitorSessions::MemoOf(const path_item_t& item,
+                                                        const page_memo_t* other) {
+    const auto address = reinterpret_cast<std::uintptr_t>(item.page);
+    page_memo_t* memo =
+        m_pageMemos ? &m_pageMemos[(address * 0x9e3779b97f4a7c15ull) >> (64 - kPageMemoBits)]
+                    : &m_spareMemos[0];
+    if (memo->text == item.page && memo->length == item.pageLength) return *memo;
+    if (memo == other) memo = &m_spareMemos[1];
+    *memo = page_memo_t{};
+    memo->text = item.page;
+    memo->length = item.pageLength;
+    return *memo;
+}
+
+CFastHashTable<referinfo_t>& CVisitorSessions::Table(int which) {
+    return which == kEntryTable  ? m_tables.entryPages
+           : which == kExitTable ? m_tables.exitPages
+                                 : m_tables.singleAccessPages;
 }
 
 void CVisitorSessions::CountDay(std::int32_t dayNumber) {
-    day_info_t* perDay = m_tables.visitorsPerDay.Recall(m_lastDay);
-    if (!perDay || perDay->key != dayNumber) {
+    CEntryMemo<day_info_t>& memo =
+        m_days[static_cast<std::uint32_t>(dayNumber) % std::size(m_days)];
+    day_info_t* perDay = m_tables.visitorsPerDay.Recall(memo);
+    if (!perDay || perDay->key != dayNumber || !MemoStandsForLookup(m_tables.visitorsPerDay)) {
         day_info_t day;
         day.key = dayNumber;
         bool isNew = false;
         perDay = m_tables.visitorsPerDay.Lookup(day, isNew);
         if (isNew) *perDay = day;
-        m_lastDay = m_tables.visitorsPerDay.Remember(perDay);
+        memo = m_tables.visitorsPerDay.Remember(perDay);
     }
     ++perDay->first;
+}
+
+void CVisitorSessions::CountPage(int which, page_memo_t& memo, const path_item_t& item,
+                                 std::uint32_t hash) {
+    CFastHashTable<referinfo_t>& table = Table(which);
+    if (memo.generation != m_generation) {
+        std::fill(std::begin(memo.entries), std::end(memo.entries), nullptr);
+        memo.generation = m_generation;
+    }
+    if (referinfo_t* known = memo.entries[which]; known && MemoStandsForLookup(table)) {
+        ++known->hits;
+        return;
+    }
+    referinfo_t* entry = CountText(table, item.page, item.pageLength, hash);
+    if (!entry) return;
+    const std::uint64_t epoch = table.Remember(entry).epoch;
+    if (epoch != m_tableEpochs[which]) {
+        // The table moved its entries: every memo's entries are dropped at their next use.
+        m_tableEpochs[which] = epoch;
+        ++m_generation;
+        std::fill(std::begin(memo.entries), std::end(memo.entries), nullptr);
+        memo.generation = m_generation;
+    }
+    memo.entries[which] = entry;
 }
 
 void CVisitorSessions::CountPages(const closing_t& closing) {
     const visitor_t& visitor = closing.visitor;
     const path_item_t& first = visitor.path[visitor.first];
     const path_item_t& last = visitor.path[visitor.count - 1];
-    CountText(m_tables.entryPages, first.page, first.pageLength, closing.firstHash);
+    CountPage(kEntryTable, closing.firstMemo, first, closing.firstHash);
     if (visitor.pageViews == 1)
-        CountText(m_tables.singleAccessPages, first.page, first.pageLength, closing.firstHash);
-    CountText(m_tables.exitPages, last.page, last.pageLength, closing.lastHash);
+        CountPage(kSingleTable, closing.firstMemo, first, closing.firstHash);
+    CountPage(kExitTable, closing.lastMemo, last, closing.lastHash);
 }
 
 // Pages are folded in a case-insensitive analysis but search labels keep the engine's name as
@@ -234,12 +318,12 @@ void CVisitorSessions::ResolveLinks(const closing_t& closing) {
     if (first.pageLength > 0) {
         const std::uint32_t entry = KnownPage(m_siteEntryPage, kSiteEntry, page_type_t::ENTRY);
         const std::uint32_t to = ItemPageNumber(closing, firstIndex);
-        AddSessionLink(entry, page_type_t::ENTRY, to, first.pageType);
+        AddSessionLink(entry, page_type_t::ENTRY, to, first.pageType, &closing.firstMemo.entryLink);
     }
     if (last.pageLength > 0) {
         const std::uint32_t from = ItemPageNumber(closing, lastIndex);
         const std::uint32_t exit = KnownPage(m_siteExitPage, kSiteExit, page_type_t::EXIT);
-        AddSessionLink(from, last.pageType, exit, page_type_t::EXIT);
+        AddSessionLink(from, last.pageType, exit, page_type_t::EXIT, &closing.lastMemo.exitLink);
     }
     for (std::int32_t i = NextLabelled(visitor, firstIndex); i < visitor.count;
          i = NextLabelled(visitor, i + 1)) {
@@ -258,14 +342,26 @@ void CVisitorSessions::ResolveLinks(const closing_t& closing) {
             from = m_hyperlinks.Page({item.label, item.labelLength}, hash, item.labelType);
         }
         const std::uint32_t to = ItemPageNumber(closing, i);
-        AddSessionLink(from, item.labelType, to, item.pageType);
+        page_memo_t* memo = i == firstIndex  ? &closing.firstMemo
+                            : i == lastIndex ? &closing.lastMemo
+                                             : nullptr;
+        AddSessionLink(from, item.labelType, to, item.pageType,
+                       memo ? &memo->lastFromLink : nullptr, memo ? &memo->lastFrom : nullptr);
     }
 }
 
+// `numberMemo` (with `fromMemo`, when the link's source page may vary) remembers the link's
+// number for the next session with the same page.
 void CVisitorSessions::AddSessionLink(std::uint32_t from, page_type_t fromType, std::uint32_t to,
-                                      page_type_t toType) {
-    m_hyperlinks.PrefetchLink(from, to);
-    m_links.push_back({from, to, fromType, toType});
+                                      page_type_t toType, std::uint32_t* numberMemo,
+                                      std::uint32_t* fromMemo) {
+    std::uint32_t known = CHyperlinkTable::kNoLinkNumber;
+    if (numberMemo && (!fromMemo || *fromMemo == from)) known = *numberMemo;
+    if (known != CHyperlinkTable::kNoLinkNumber)
+        m_hyperlinks.PrefetchLinkNumber(known);
+    else
+        m_hyperlinks.PrefetchLink(from, to);
+    m_links.push_back({from, to, fromType, toType, known, numberMemo, fromMemo});
 }
 
 // The hyperlink page of path item `i`, looked up at its first use in the session.
@@ -276,11 +372,20 @@ std::uint32_t CVisitorSessions::ItemPageNumber(const closing_t& closing, std::in
         return number;
     }
     const visitor_t& visitor = closing.visitor;
+    page_memo_t* memo = i == visitor.first       ? &closing.firstMemo
+                        : i == visitor.count - 1 ? &closing.lastMemo
+                                                 : nullptr;
+    if (memo && memo->number != CHyperlinkTable::kNoPage) {
+        m_hyperlinks.Touch();
+        number = memo->number;
+        return number;
+    }
     const path_item_t& item = visitor.path[i];
     const std::uint32_t hash = i == visitor.first       ? closing.firstHash
                                : i == visitor.count - 1 ? closing.lastHash
                                                         : PageHash(item);
     number = m_hyperlinks.Page(ItemPage(item), hash, item.pageType);
+    if (memo) memo->number = number;
     return number;
 }
 
@@ -301,6 +406,8 @@ std::int32_t CVisitorSessions::NextLabelled(const visitor_t& visitor, std::int32
 
 void CVisitorSessions::CloseAllSessions() {
     if (!m_visitors) return;
+    // The last sessions are few; the memos' memory goes before the slot order is built.
+    m_pageMemos.reset();
     m_visitors->ForEachInSlotOrder([this](visitor_t& visitor) { CloseSession(visitor, 0); });
     m_visitors.reset();
 }

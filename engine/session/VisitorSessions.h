@@ -92,6 +92,36 @@ private:
 
     // The visit's visitor; `isNew` when it was made for this hit (key set, session not started).
     visitor_t* FindVisitor(const visit_t& visit, bool& isNew);
+    // What closing sessions remembers of a page (by its pool text, which is the same for
+    // every hit on the page): its hyperlink page, its links from (site entry), to (site exit)
+    // and from the page that last led to it, and its entries in the entry, exit and
+    // single-access tables, valid while `generation` is that of the sessions. Numbers never
+    // change; entries move when their table does.
+    struct alignas(64) page_memo_t {
+        const char* text = nullptr;
+        std::uint32_t length = 0;
+        std::uint32_t number = CHyperlinkTable::kNoPage;
+        std::uint32_t entryLink = CHyperlinkTable::kNoLinkNumber;
+        std::uint32_t exitLink = CHyperlinkTable::kNoLinkNumber;
+        std::uint32_t lastFrom = CHyperlinkTable::kNoPage;
+        std::uint32_t lastFromLink = CHyperlinkTable::kNoLinkNumber;
+        std::uint32_t generation = 0;
+        referinfo_t* entries[3] = {};  // kEntryTable, kExitTable, kSingleTable
+    };
+    static constexpr int kEntryTable = 0, kExitTable = 1, kSingleTable = 2;
+    // Memory for the memos counts towards the run's peak: a few thousand pages' worth.
+    static constexpr unsigned kPageMemoBits = 12;
+
+    // A link of the session being closed, its pages looked up: its number when a page memo
+    // knows it, and where to remember the number (and the page it comes from).
+    struct session_link_t {
+        std::uint32_t from, to;
+        page_type_t fromType, toType;
+        std::uint32_t known;
+        std::uint32_t* numberMemo;
+        std::uint32_t* fromMemo;
+    };
+
     // The session being closed and the Hash(0) of its first and last pages and of the first
     // item's label (0 without one).
     struct closing_t {
@@ -99,11 +129,8 @@ private:
         std::uint32_t firstHash;
         std::uint32_t lastHash;
         std::uint32_t firstLabelHash;
-    };
-    // A link of the session being closed, its pages looked up.
-    struct session_link_t {
-        std::uint32_t from, to;
-        page_type_t fromType, toType;
+        page_memo_t& firstMemo;
+        page_memo_t& lastMemo;
     };
 
     void StartSession(visitor_t& visitor, const visit_t& visit);
@@ -113,7 +140,14 @@ private:
     const std::uint8_t* CountTags(const visitor_t& visitor);
     void ResolveLinks(const closing_t& closing);
     void AddSessionLink(std::uint32_t from, page_type_t fromType, std::uint32_t to,
-                        page_type_t toType);
+                        page_type_t toType, std::uint32_t* numberMemo = nullptr,
+                        std::uint32_t* fromMemo = nullptr);
+    // The memo of an item's page, made blank for it when its slot held another page; `other`
+    // is the memo the same session already holds, which a colliding page does not evict.
+    page_memo_t& MemoOf(const path_item_t& item, const page_memo_t* other = nullptr);
+    CFastHashTable<referinfo_t>& Table(int which);
+    // Counts the page in table `which` (hash: the page's Hash(0)) through its memo.
+    void CountPage(int which, page_memo_t& memo, const path_item_t& item, std::uint32_t hash);
     void CountUserSession(const visit_t& visit);
     std::uint32_t ItemPageNumber(const closing_t& closing, std::int32_t i);
     // The page of a fixed text, remembered in `number` after its first lookup.
@@ -133,5 +167,15 @@ private:
     // For the session being closed: each path item's page, the links to count.
     std::vector<std::uint32_t> m_itemPages;
     std::vector<session_link_t> m_links;
-    CEntryMemo<day_info_t> m_lastDay;  // the day of the last closed session
+    // Closed sessions start on days far apart: a memo per day (by day number modulo 32).
+    CEntryMemo<day_info_t> m_days[32];
+    CEntryMemo<user_info_t> m_lastUser;  // the user of the last counted user session
+    // Direct-mapped by the page text's address; released with the visitors.
+    std::unique_ptr<page_memo_t[]> m_pageMemos;
+    // After the release, or for a session's last page whose slot its first page holds.
+    page_memo_t m_spareMemos[2];
+    // Changes whenever the entry, exit or single-access table moves its entries (each
+    // table's last seen epoch below), which drops every remembered entry.
+    std::uint32_t m_generation = 1;
+    std::uint64_t m_tableEpochs[3] = {};
 };

@@ -24,13 +24,14 @@ struct path_item_t {
 };
 
 // A visitor (by cookie or by host) and its open session.
+// (Fields ordered so that a record takes 48 bytes, without padding.)
 struct visitor_t {
     const char* key = nullptr;
-    std::uint32_t length = 0;
     std::uint64_t pageViews = 0;
+    path_item_t* path = nullptr;  // pool memory; a full array is replaced by one twice as large
+    std::uint32_t length = 0;
     std::int32_t lastHit = 0;
     std::int32_t sessionStart = 0;
-    path_item_t* path = nullptr;  // pool memory; a full array is replaced by one twice as large
     std::int32_t count = 0;
     std::int32_t capacity = 0;
     std::int32_t first = -1;  // index of the session's first item, -1 while the path is empty
@@ -42,6 +43,7 @@ struct visitor_t {
     }
     int Compare(const visitor_t&) const { return 0; }
 };
+static_assert(sizeof(visitor_t) == 48);
 
 // The visitors of a run. Records sit in chunks in order of first sight and never move, with
 // a flat index of 8 bytes a slot by key hash: the lookup of every hit touches a few MB rather
