@@ -59,8 +59,10 @@ void CHyperlinkTable::GrowIndex() {
     m_linkIndexMask = slots - 1;
 }
 
-std::uint64_t CHyperlinkTable::FindOrAddLink(std::uint32_t from, page_type_t fromType,
-                                             std::uint32_t to, page_type_t toType, bool& isNew) {
+// Inline, as Count below: a call between the exported class's functions goes through the PLT.
+inline std::uint64_t CHyperlinkTable::FindOrAddLink(std::uint32_t from, page_type_t fromType,
+                                                    std::uint32_t to, page_type_t toType,
+                                                    bool& isNew) {
     isNew = false;
     const std::uint64_t hash = LinkHash(from, to);
     // The top half of the hash places the link and stays in its slot, so growing the index
@@ -108,7 +110,7 @@ void CHyperlinkTable::CountLink(std::uint32_t number, const std::uint8_t* flags)
     Count(number, flags);
 }
 
-void CHyperlinkTable::Count(std::uint64_t number, const std::uint8_t* flags) {
+inline void CHyperlinkTable::Count(std::uint64_t number, const std::uint8_t* flags) {
     link_t& link = LinkAt(number);
     if (link.hits == m_hitsWrap) {
         link.hits = 0;

@@ -87,8 +87,11 @@ void CVisitorSessions::RecordVisit(const visit_t& visit) {
     if (visit.item) Append(*visitor, *visit.item);
 }
 
+// Private helpers are inline: only this file calls them, and calls between the exported
+// class's own functions would otherwise go through the PLT.
+
 // A visitor known by its host may be remembered by the caller; a cookie names someone else.
-visitor_t* CVisitorSessions::FindVisitor(const visit_t& visit, bool& isNew) {
+inline visitor_t* CVisitorSessions::FindVisitor(const visit_t& visit, bool& isNew) {
     isNew = false;
     const std::string_view identity = VisitorKey(visit.cookie, visit.host);
     const bool byHost = identity.data() == visit.host.data();
@@ -118,7 +121,7 @@ visitor_t* CVisitorSessions::FindVisitor(const visit_t& visit, bool& isNew) {
 
 // Every session, the first of a visitor included, opens with its hit counted as a page view
 // and as a session of its authenticated user.
-void CVisitorSessions::StartSession(visitor_t& visitor, const visit_t& visit) {
+inline void CVisitorSessions::StartSession(visitor_t& visitor, const visit_t& visit) {
     visitor.pageViews = visit.isPage ? 1 : 0;
     visitor.sessionStart = visit.time;
     // The closed session's array is reused: pool memory is never freed, so a fresh array per
@@ -128,7 +131,7 @@ void CVisitorSessions::StartSession(visitor_t& visitor, const visit_t& visit) {
     CountUserSession(visit);
 }
 
-void CVisitorSessions::CountUserSession(const visit_t& visit) {
+inline void CVisitorSessions::CountUserSession(const visit_t& visit) {
     if (visit.status < 200 || visit.status > 299) return;
     user_info_t key;
     key.name = visit.user.data();
@@ -146,7 +149,7 @@ void CVisitorSessions::CountUserSession(const visit_t& visit) {
     ++user->sessions;
 }
 
-void CVisitorSessions::Append(visitor_t& visitor, const path_item_t& item) {
+inline void CVisitorSessions::Append(visitor_t& visitor, const path_item_t& item) {
     if (visitor.count == visitor.capacity) {
         const std::int32_t capacity = visitor.capacity ? visitor.capacity * 2 : kFirstCapacity;
         auto* path = static_cast<path_item_t*>(
@@ -208,8 +211,8 @@ void CVisitorSessions::CloseSession(visitor_t& visitor, std::int32_t /*nextTime*
     }
 }
 
-CVisitorSessions::page_memo_t& CVisitorSessions::MemoOf(const path_item_t& item,
-                                                        const page_memo_t* other) {
+inline CVisitorSessions::page_memo_t& CVisitorSessions::MemoOf(const path_item_t& item,
+                                                               const page_memo_t* other) {
     const auto address = reinterpret_cast<std::uintptr_t>(item.page);
     page_memo_t* memo =
         m_pageMemos ? &m_pageMemos[(address * 0x9e3779b97f4a7c15ull) >> (64 - kPageMemoBits)]
@@ -222,13 +225,13 @@ CVisitorSessions::page_memo_t& CVisitorSessions::MemoOf(const path_item_t& item,
     return *memo;
 }
 
-CFastHashTable<referinfo_t>& CVisitorSessions::Table(int which) {
+inline CFastHashTable<referinfo_t>& CVisitorSessions::Table(int which) {
     return which == kEntryTable  ? m_tables.entryPages
            : which == kExitTable ? m_tables.exitPages
                                  : m_tables.singleAccessPages;
 }
 
-void CVisitorSessions::CountDay(std::int32_t dayNumber) {
+inline void CVisitorSessions::CountDay(std::int32_t dayNumber) {
     CEntryMemo<day_info_t>& memo =
         m_days[static_cast<std::uint32_t>(dayNumber) % std::size(m_days)];
     day_info_t* perDay = m_tables.visitorsPerDay.Recall(memo);
@@ -243,8 +246,8 @@ void CVisitorSessions::CountDay(std::int32_t dayNumber) {
     ++perDay->first;
 }
 
-void CVisitorSessions::CountPage(int which, page_memo_t& memo, const path_item_t& item,
-                                 std::uint32_t hash) {
+inline void CVisitorSessions::CountPage(int which, page_memo_t& memo, const path_item_t& item,
+                                        std::uint32_t hash) {
     CFastHashTable<referinfo_t>& table = Table(which);
     if (memo.generation != m_generation) {
         std::fill(std::begin(memo.entries), std::end(memo.entries), nullptr);
@@ -267,7 +270,7 @@ void CVisitorSessions::CountPage(int which, page_memo_t& memo, const path_item_t
     memo.entries[which] = entry;
 }
 
-void CVisitorSessions::CountPages(const closing_t& closing) {
+inline void CVisitorSessions::CountPages(const closing_t& closing) {
     const visitor_t& visitor = closing.visitor;
     const path_item_t& first = visitor.path[visitor.first];
     const path_item_t& last = visitor.path[visitor.count - 1];
@@ -279,12 +282,13 @@ void CVisitorSessions::CountPages(const closing_t& closing) {
 
 // Pages are folded in a case-insensitive analysis but search labels keep the engine's name as
 // written, so patterns ignore case there rather than being folded.
-bool CVisitorSessions::TriggerMatch(const std::string& pattern, std::string_view text) const {
+inline bool CVisitorSessions::TriggerMatch(const std::string& pattern,
+                                           std::string_view text) const {
     return m_caseSensitive ? WildcardMatch(pattern, text) : WildcardMatchNoCase(pattern, text);
 }
 
 // Sets and counts the flag of each tag trigger the session met; null without triggers.
-const std::uint8_t* CVisitorSessions::CountTags(const visitor_t& visitor) {
+inline const std::uint8_t* CVisitorSessions::CountTags(const visitor_t& visitor) {
     const path_item_t& first = visitor.path[visitor.first];
     for (std::size_t t = 0; t < m_triggers.size(); ++t) {
         const trigger_t& trigger = m_triggers[t];
@@ -308,7 +312,7 @@ const std::uint8_t* CVisitorSessions::CountTags(const visitor_t& visitor) {
 // looked up in that order, as counting each link by its texts would; but each item's page
 // only once per session, and a label that names the page before it takes that page's number.
 // The skipped lookups are touched, so the page table grows as it would have.
-void CVisitorSessions::ResolveLinks(const closing_t& closing) {
+inline void CVisitorSessions::ResolveLinks(const closing_t& closing) {
     const visitor_t& visitor = closing.visitor;
     m_itemPages.assign(static_cast<std::size_t>(visitor.count), CHyperlinkTable::kNoPage);
     m_links.clear();
@@ -352,9 +356,9 @@ void CVisitorSessions::ResolveLinks(const closing_t& closing) {
 
 // `numberMemo` (with `fromMemo`, when the link's source page may vary) remembers the link's
 // number for the next session with the same page.
-void CVisitorSessions::AddSessionLink(std::uint32_t from, page_type_t fromType, std::uint32_t to,
-                                      page_type_t toType, std::uint32_t* numberMemo,
-                                      std::uint32_t* fromMemo) {
+inline void CVisitorSessions::AddSessionLink(std::uint32_t from, page_type_t fromType,
+                                             std::uint32_t to, page_type_t toType,
+                                             std::uint32_t* numberMemo, std::uint32_t* fromMemo) {
     std::uint32_t known = CHyperlinkTable::kNoLinkNumber;
     if (numberMemo && (!fromMemo || *fromMemo == from)) known = *numberMemo;
     if (known != CHyperlinkTable::kNoLinkNumber)
@@ -365,7 +369,7 @@ void CVisitorSessions::AddSessionLink(std::uint32_t from, page_type_t fromType, 
 }
 
 // The hyperlink page of path item `i`, looked up at its first use in the session.
-std::uint32_t CVisitorSessions::ItemPageNumber(const closing_t& closing, std::int32_t i) {
+inline std::uint32_t CVisitorSessions::ItemPageNumber(const closing_t& closing, std::int32_t i) {
     std::uint32_t& number = m_itemPages[static_cast<std::size_t>(i)];
     if (number != CHyperlinkTable::kNoPage) {
         m_hyperlinks.Touch();
@@ -389,8 +393,8 @@ std::uint32_t CVisitorSessions::ItemPageNumber(const closing_t& closing, std::in
     return number;
 }
 
-std::uint32_t CVisitorSessions::KnownPage(std::uint32_t& number, std::string_view text,
-                                          page_type_t type) {
+inline std::uint32_t CVisitorSessions::KnownPage(std::uint32_t& number, std::string_view text,
+                                                 page_type_t type) {
     if (number != CHyperlinkTable::kNoPage) {
         m_hyperlinks.Touch();
         return number;
@@ -399,7 +403,7 @@ std::uint32_t CVisitorSessions::KnownPage(std::uint32_t& number, std::string_vie
     return number;
 }
 
-std::int32_t CVisitorSessions::NextLabelled(const visitor_t& visitor, std::int32_t from) {
+inline std::int32_t CVisitorSessions::NextLabelled(const visitor_t& visitor, std::int32_t from) {
     while (from < visitor.count && !visitor.path[from].label) ++from;
     return from;
 }
