@@ -410,8 +410,7 @@ inline std::int32_t CVisitorSessions::NextLabelled(const visitor_t& visitor, std
 
 void CVisitorSessions::CloseAllSessions() {
     if (!m_visitors) return;
-    // The last sessions are few; the memos' memory goes before the slot order is built.
-    m_pageMemos.reset();
     m_visitors->ForEachInSlotOrder([this](visitor_t& visitor) { CloseSession(visitor, 0); });
     m_visitors.reset();
+    m_pageMemos.reset();
 }

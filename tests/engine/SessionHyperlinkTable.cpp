@@ -229,6 +229,34 @@ TEST_P(HyperlinkOrderTest, RememberedPagesCountAsLookups) {
     EXPECT_EQ(Read(table), Read(reference, triggers));
 }
 
+// A link counted again by the number Link gave it counts and orders as Link on its pages.
+TEST_P(HyperlinkOrderTest, NumberedLinksCountAsLinks) {
+    const auto [seed, capacity, pages, count, triggers] = GetParam();
+    CHyperlinkTable table(capacity, triggers);
+    CReferenceLinks reference(capacity, triggers);
+    std::map<std::pair<int, int>, std::uint32_t> numbers;
+    for (const link_t& link : links) {
+        const std::uint8_t* flags = link.flags.empty() ? nullptr : link.flags.data();
+        const std::string& from = names[static_cast<std::size_t>(link.from)];
+        const std::string& to = names[static_cast<std::size_t>(link.to)];
+        const std::uint32_t source =
+            table.Page(from, memcrc(from.data(), from.size(), 0), link.fromType);
+        const std::uint32_t target = table.Page(to, memcrc(to.data(), to.size(), 0), link.toType);
+        const auto known = numbers.find({link.from, link.to});
+        if (known != numbers.end()) {
+            table.CountLink(known->second, flags);
+        } else {
+            const std::uint32_t number =
+                table.Link(source, link.fromType, target, link.toType, flags);
+            ASSERT_NE(number, CHyperlinkTable::kNoLinkNumber);
+            numbers[{link.from, link.to}] = number;
+        }
+        reference.AddLink(from, link.fromType, to, link.toType, flags);
+    }
+    EXPECT_EQ(table.GetLinkCount(), numbers.size());
+    EXPECT_EQ(Read(table), Read(reference, triggers));
+}
+
 INSTANTIATE_TEST_SUITE_P(
     RandomLinks, HyperlinkOrderTest,
     testing::Values(std::tuple{1u, 8192u, 40, 300, 0},      // few pages, many links each
@@ -285,6 +313,29 @@ TEST(HyperlinkTable, AKnownLinkAfterTheLastNewPageGrowsThePageTable) {
 
 // Link counters are 32 bits with a carry kept aside; a table that carries at 3 must count
 // like one that never does, on both sides and for every link on its own.
+TEST(HyperlinkTable, LinkNumbersNameTheLinkAndNothingElse) {
+    CHyperlinkTable table(16);
+    const std::uint32_t a = table.Page("/a", memcrc("/a", 2, 0), page_type_t::PAGE);
+    const std::uint32_t b = table.Page("/b", memcrc("/b", 2, 0), page_type_t::PAGE);
+    EXPECT_EQ(
+        table.Link(a, page_type_t::PAGE, CHyperlinkTable::kNoPage, page_type_t::PAGE, nullptr),
+        CHyperlinkTable::kNoLinkNumber);
+    const std::uint32_t ab = table.Link(a, page_type_t::PAGE, b, page_type_t::PAGE, nullptr);
+    const std::uint32_t ba = table.Link(b, page_type_t::PAGE, a, page_type_t::PAGE, nullptr);
+    EXPECT_NE(ab, ba);
+    EXPECT_EQ(table.Link(a, page_type_t::PAGE, b, page_type_t::PAGE, nullptr), ab);
+    table.CountLink(ab, nullptr);
+    table.CountLink(ba + 1, nullptr);  // no such link: nothing counted
+    EXPECT_EQ(table.GetLinkCount(), 2u);
+    std::map<std::string, std::int64_t> hits;
+    MakeHyperlinkPageRange(table)->ForEach([&](const hyperlink_page_view_t& page) {
+        page.children->ForEach([&](const hyperlink_link_view_t& link) {
+            hits[std::string(page.name) + ">" + std::string(link.name)] = link.hits;
+        });
+    });
+    EXPECT_EQ(hits, (std::map<std::string, std::int64_t>{{"/a>/b", 3}, {"/b>/a", 1}}));
+}
+
 TEST(HyperlinkTable, CountsCarryPastTheLinkCounter) {
     CHyperlinkTable table(16, 0, 3);
     CReferenceLinks reference(16, 0);
