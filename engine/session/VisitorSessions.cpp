@@ -1,6 +1,7 @@
 #include "engine/session/VisitorSessions.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <iterator>
 
@@ -119,6 +120,20 @@ inline visitor_t* CVisitorSessions::FindVisitor(const visit_t& visit, bool& isNe
     return visitor;
 }
 
+// Arrays are a power of two long; each list links its free arrays through their first bytes.
+inline path_item_t* CVisitorSessions::TakeFreePath(std::int32_t capacity) {
+    path_item_t*& head = m_freePaths[std::countr_zero(static_cast<std::uint32_t>(capacity))];
+    path_item_t* path = head;
+    if (path) std::memcpy(&head, path, sizeof(head));
+    return path;
+}
+
+inline void CVisitorSessions::GiveFreePath(path_item_t* path, std::int32_t capacity) {
+    path_item_t*& head = m_freePaths[std::countr_zero(static_cast<std::uint32_t>(capacity))];
+    std::memcpy(static_cast<void*>(path), &head, sizeof(head));
+    head = path;
+}
+
 // Every session, the first of a visitor included, opens with its hit counted as a page view
 // and as a session of its authenticated user.
 inline void CVisitorSessions::StartSession(visitor_t& visitor, const visit_t& visit) {
@@ -152,12 +167,15 @@ inline void CVisitorSessions::CountUserSession(const visit_t& visit) {
 inline void CVisitorSessions::Append(visitor_t& visitor, const path_item_t& item) {
     if (visitor.count == visitor.capacity) {
         const std::int32_t capacity = visitor.capacity ? visitor.capacity * 2 : kFirstCapacity;
-        auto* path = static_cast<path_item_t*>(
-            PoolAlloc(sizeof(path_item_t) * static_cast<std::size_t>(capacity)));
+        path_item_t* path = TakeFreePath(capacity);
+        if (!path)
+            path = static_cast<path_item_t*>(
+                PoolAlloc(sizeof(path_item_t) * static_cast<std::size_t>(capacity)));
         if (!path) return;  // the pool refused: parsing is ending
         if (visitor.count > 0)
             std::memcpy(path, visitor.path,
                         sizeof(path_item_t) * static_cast<std::size_t>(visitor.count));
+        if (visitor.capacity > 0) GiveFreePath(visitor.path, visitor.capacity);
         visitor.path = path;
         visitor.capacity = capacity;
     }

@@ -110,7 +110,7 @@ private:
     };
     static constexpr int kEntryTable = 0, kExitTable = 1, kSingleTable = 2;
     // Memory for the memos counts towards the run's peak: a few thousand pages' worth.
-    static constexpr unsigned kPageMemoBits = 12;
+    static constexpr unsigned kPageMemoBits = 13;
 
     // A link of the session being closed, its pages looked up: its number when a page memo
     // knows it, and where to remember the number (and the page it comes from).
@@ -135,6 +135,10 @@ private:
 
     void StartSession(visitor_t& visitor, const visit_t& visit);
     void Append(visitor_t& visitor, const path_item_t& item);
+    // A path array that a visitor outgrew, of `capacity` items, or null: pool memory is never
+    // freed, so outgrown arrays serve the visitors that grow after them.
+    path_item_t* TakeFreePath(std::int32_t capacity);
+    void GiveFreePath(path_item_t* path, std::int32_t capacity);
     void CountDay(std::int32_t dayNumber);
     void CountPages(const closing_t& closing);
     const std::uint8_t* CountTags(const visitor_t& visitor);
@@ -167,6 +171,7 @@ private:
     // For the session being closed: each path item's page, the links to count.
     std::vector<std::uint32_t> m_itemPages;
     std::vector<session_link_t> m_links;
+    path_item_t* m_freePaths[32] = {};  // by log2 of their capacity
     // Closed sessions start on days far apart: a memo per day (by day number modulo 32).
     CEntryMemo<day_info_t> m_days[32];
     CEntryMemo<user_info_t> m_lastUser;  // the user of the last counted user session
