@@ -227,8 +227,9 @@ struct CLogFileScanner::own_chunk_t {
     bool failed = false;   // its bytes were gone: the ring is finished, nothing more is taken
 };
 
-// Hands out the lines of a file in chunks, in order, to two workers taking turns: worker w takes
-// chunks w, w + 2, ... Views are mapped here, once, and shared; the next view is placed from the
+// Hands out the lines of a file in chunks, in order, to the worker thread and the thread that
+// hands hits on, whichever asks first; the owner of each chunk is remembered so that the chunks
+// are handed on in order. Views are mapped here, once, and shared; the next view is placed from the
 // current one's last line ends, so that it can be mapped before that view is parsed. A view is
 // unmapped once no chunk of it is being parsed.
 class CLogFileScanner::CChunkDispenser {
