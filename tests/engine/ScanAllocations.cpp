@@ -34,7 +34,7 @@ void PrintTo(const format_sample_t& s, std::ostream* out) { *out << s.name; }
 class ScanAllocations : public ::testing::TestWithParam<format_sample_t> {
 protected:
     // Allocations made by scanning a file of `lines` copies of the sample line.
-    long AllocationsFor(int lines, long& hits) {
+    long AllocationsFor(int lines, long& hits, std::uint64_t chunkBytes = 0) {
         const format_sample_t& sample = GetParam();
         std::string text = sample.header;
         for (int i = 0; i < lines; ++i) text += sample.line + "\n";
@@ -43,6 +43,7 @@ protected:
         std::vector<scan_file_t> files{{path, sample.logType}};
         scan_options_t options;
         options.cookieName = "SID";
+        options.parallelChunkBytes = chunkBytes;
         CCountingConsumer consumer;
         CProgress::Initialize();
         long before = g_allocations.load();
@@ -63,6 +64,20 @@ TEST_P(ScanAllocations, DoNotGrowWithTheNumberOfLines) {
     long few = AllocationsFor(300, fewHits);
     long many = AllocationsFor(30000, manyHits);
     EXPECT_EQ(fewHits, 300);
+    EXPECT_EQ(manyHits, 30000);
+    EXPECT_EQ(few, many);
+}
+
+// Chunks of 4 KiB put both files on two parsing threads (the W3C one stays on one).
+TEST_P(ScanAllocations, OnTwoThreadsDoNotGrowWithTheNumberOfLines) {
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "allocations are counted in plain builds";
+#endif
+    long fewHits = 0, manyHits = 0;
+    AllocationsFor(10, fewHits);
+    long few = AllocationsFor(3000, fewHits, 4096);
+    long many = AllocationsFor(30000, manyHits, 4096);
+    EXPECT_EQ(fewHits, 3000);
     EXPECT_EQ(manyHits, 30000);
     EXPECT_EQ(few, many);
 }
