@@ -75,6 +75,12 @@ void CVisitorTable::GrowIndex() {
 // Fed in order of first sight, a table of the initial capacity takes the slots it would have
 // taken had every hit looked its visitor up in it.
 std::vector<std::uint32_t> CVisitorTable::SlotOrder() const {
+    // The index holds each key's Hash(0): the order's array lends itself to them by record
+    // number, rather than every key being hashed again.
+    std::vector<std::uint32_t> order(m_count);
+    for (std::uint64_t i = 0; i <= m_indexMask; ++i)
+        if (const std::uint64_t slot = m_index[i])
+            order[static_cast<std::uint32_t>(slot) - 1] = static_cast<std::uint32_t>(slot >> 32);
     CFastHashTable<visitor_ref_t> table(m_slots);
     visitor_ref_t ref;
     // Visitors whose key copy the pool refused share the empty key; they are closed last.
@@ -85,7 +91,10 @@ std::vector<std::uint32_t> CVisitorTable::SlotOrder() const {
         ref.length = visitor.length;
         ref.number = n;
         bool isNew = false;
-        visitor_ref_t* entry = table.Lookup(ref, isNew);
+        // The index hashed the key the visitor was found by, which an empty key replaced
+        // only when the pool refused its copy.
+        const std::uint32_t hash = visitor.length > 0 ? order[n] : ref.Hash(0);
+        visitor_ref_t* entry = table.Lookup(ref, hash, isNew);
         if (isNew)
             *entry = ref;
         else
@@ -95,8 +104,7 @@ std::vector<std::uint32_t> CVisitorTable::SlotOrder() const {
         bool isNew = false;
         table.Lookup(ref, isNew);
     }
-    std::vector<std::uint32_t> order;
-    order.reserve(m_count);
+    order.clear();
     table.ForEach([&order](const visitor_ref_t& entry) { order.push_back(entry.number); });
     order.insert(order.end(), keyless.begin(), keyless.end());
     return order;
