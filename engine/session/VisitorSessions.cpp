@@ -60,7 +60,8 @@ CVisitorSessions::CVisitorSessions(CRunTables& tables, const CTagInformation& ta
       m_caseSensitive(caseSensitive),
       m_visitors(std::make_unique<CVisitorTable>(kVisitorSlots)),
       m_hyperlinks(kHyperlinkSlots, tags.GetNumTriggers()),
-      m_pageMemos(std::make_unique<page_memo_t[]>(std::size_t{1} << kPageMemoBits)) {
+      m_pageMemos(std::make_unique<page_memo_t[]>(std::size_t{1} << kPageMemoBits)),
+      m_labelMemos(std::make_unique<label_memo_t[]>(std::size_t{1} << kLabelMemoBits)) {
     for (int i = 0; i < tags.GetNumTriggers(); ++i) {
         const CTagInformation::CTriggerInformation trigger =
             tags.GetTriggerInfo(static_cast<unsigned long>(i));
@@ -209,7 +210,7 @@ void CVisitorSessions::CloseSession(visitor_t& visitor, std::int32_t /*nextTime*
     if (firstMemo.number == CHyperlinkTable::kNoPage) m_hyperlinks.Prefetch(closing.firstHash);
     if (lastMemo.number == CHyperlinkTable::kNoPage) m_hyperlinks.Prefetch(closing.lastHash);
     // Most sessions are one page and what led to it.
-    if (first.labelLength > 0) {
+    if (first.labelLength > 0 && !LabelMemoOf(first)) {
         closing.firstLabelHash = LabelHash(first);
         m_hyperlinks.Prefetch(closing.firstLabelHash);
     }
@@ -360,8 +361,7 @@ inline void CVisitorSessions::ResolveLinks(const closing_t& closing) {
             m_hyperlinks.Touch();
             from = before;
         } else {
-            const std::uint32_t hash = i == firstIndex ? closing.firstLabelHash : LabelHash(item);
-            from = m_hyperlinks.Page({item.label, item.labelLength}, hash, item.labelType);
+            from = LabelPage(item, i == firstIndex ? closing.firstLabelHash : 0);
         }
         const std::uint32_t to = ItemPageNumber(closing, i);
         page_memo_t* memo = i == firstIndex  ? &closing.firstMemo
@@ -411,6 +411,29 @@ inline std::uint32_t CVisitorSessions::ItemPageNumber(const closing_t& closing, 
     return number;
 }
 
+// Labels are interned or table keys: one pool text per label, as for pages.
+inline CVisitorSessions::label_memo_t* CVisitorSessions::LabelMemoOf(const path_item_t& item) {
+    if (!m_labelMemos) return nullptr;
+    const auto address = reinterpret_cast<std::uintptr_t>(item.label);
+    label_memo_t& memo = m_labelMemos[(address * 0x9e3779b97f4a7c15ull) >> (64 - kLabelMemoBits)];
+    return memo.text == item.label && memo.length == item.labelLength ? &memo : nullptr;
+}
+
+inline std::uint32_t CVisitorSessions::LabelPage(const path_item_t& item, std::uint32_t hash) {
+    if (const label_memo_t* memo = LabelMemoOf(item)) {
+        m_hyperlinks.Touch();
+        return memo->number;
+    }
+    const std::uint32_t number = m_hyperlinks.Page({item.label, item.labelLength},
+                                                   hash ? hash : LabelHash(item), item.labelType);
+    if (m_labelMemos && number != CHyperlinkTable::kNoPage) {
+        const auto address = reinterpret_cast<std::uintptr_t>(item.label);
+        m_labelMemos[(address * 0x9e3779b97f4a7c15ull) >> (64 - kLabelMemoBits)] = {
+            item.label, item.labelLength, number};
+    }
+    return number;
+}
+
 inline std::uint32_t CVisitorSessions::KnownPage(std::uint32_t& number, std::string_view text,
                                                  page_type_t type) {
     if (number != CHyperlinkTable::kNoPage) {
@@ -431,4 +454,5 @@ void CVisitorSessions::CloseAllSessions() {
     m_visitors->ForEachInSlotOrder([this](visitor_t& visitor) { CloseSession(visitor, 0); });
     m_visitors.reset();
     m_pageMemos.reset();
+    m_labelMemos.reset();
 }

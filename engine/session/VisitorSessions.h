@@ -108,6 +108,13 @@ private:
         std::uint32_t generation = 0;
         referinfo_t* entries[3] = {};  // kEntryTable, kExitTable, kSingleTable
     };
+    // A label's hyperlink page (by the label's pool text).
+    struct label_memo_t {
+        const char* text = nullptr;
+        std::uint32_t length = 0;
+        std::uint32_t number = CHyperlinkTable::kNoPage;
+    };
+    static constexpr unsigned kLabelMemoBits = 12;
     static constexpr int kEntryTable = 0, kExitTable = 1, kSingleTable = 2;
     // Memory for the memos counts towards the run's peak: a few thousand pages' worth.
     static constexpr unsigned kPageMemoBits = 13;
@@ -150,6 +157,10 @@ private:
     // is the memo the same session already holds, which a colliding page does not evict.
     page_memo_t& MemoOf(const path_item_t& item, const page_memo_t* other = nullptr);
     CFastHashTable<referinfo_t>& Table(int which);
+    // The memo of an item's label, null when it remembers another; the label's page, through
+    // the memo (hash: the label's Hash(0), or 0 when not known yet).
+    label_memo_t* LabelMemoOf(const path_item_t& item);
+    std::uint32_t LabelPage(const path_item_t& item, std::uint32_t hash);
     // Counts the page in table `which` (hash: the page's Hash(0)) through its memo.
     void CountPage(int which, page_memo_t& memo, const path_item_t& item, std::uint32_t hash);
     void CountUserSession(const visit_t& visit);
@@ -177,6 +188,7 @@ private:
     CEntryMemo<user_info_t> m_lastUser;  // the user of the last counted user session
     // Direct-mapped by the page text's address; released with the visitors.
     std::unique_ptr<page_memo_t[]> m_pageMemos;
+    std::unique_ptr<label_memo_t[]> m_labelMemos;
     // After the release, or for a session's last page whose slot its first page holds.
     page_memo_t m_spareMemos[2];
     // Changes whenever the entry, exit or single-access table moves its entries (each
