@@ -146,27 +146,31 @@ private:
     // freed, so outgrown arrays serve the visitors that grow after them.
     path_item_t* TakeFreePath(std::int32_t capacity);
     void GiveFreePath(path_item_t* path, std::int32_t capacity);
-    void CountDay(std::int32_t dayNumber);
+    [[gnu::always_inline]] void CountDay(std::int32_t dayNumber);
     void CountPages(const closing_t& closing);
     const std::uint8_t* CountTags(const visitor_t& visitor);
     void ResolveLinks(const closing_t& closing);
-    void AddSessionLink(std::uint32_t from, page_type_t fromType, std::uint32_t to,
-                        page_type_t toType, std::uint32_t* numberMemo = nullptr,
-                        std::uint32_t* fromMemo = nullptr);
+    [[gnu::always_inline]] void AddSessionLink(std::uint32_t from, page_type_t fromType,
+                                               std::uint32_t to, page_type_t toType,
+                                               std::uint32_t* numberMemo = nullptr,
+                                               std::uint32_t* fromMemo = nullptr);
     // The memo of an item's page, made blank for it when its slot held another page; `other`
     // is the memo the same session already holds, which a colliding page does not evict.
-    page_memo_t& MemoOf(const path_item_t& item, const page_memo_t* other = nullptr);
-    CFastHashTable<referinfo_t>& Table(int which);
+    [[gnu::always_inline]] page_memo_t& MemoOf(const path_item_t& item,
+                                               const page_memo_t* other = nullptr);
+    [[gnu::always_inline]] CFastHashTable<referinfo_t>& Table(int which);
     // The memo of an item's label, null when it remembers another; the label's page, through
     // the memo (hash: the label's Hash(0), or 0 when not known yet).
-    label_memo_t* LabelMemoOf(const path_item_t& item);
+    [[gnu::always_inline]] label_memo_t* LabelMemoOf(const path_item_t& item);
     std::uint32_t LabelPage(const path_item_t& item, std::uint32_t hash);
     // Counts the page in table `which` (hash: the page's Hash(0)) through its memo.
-    void CountPage(int which, page_memo_t& memo, const path_item_t& item, std::uint32_t hash);
+    [[gnu::always_inline]] void CountPage(int which, page_memo_t& memo, const path_item_t& item,
+                                          std::uint32_t hash);
     void CountUserSession(const visit_t& visit);
-    std::uint32_t ItemPageNumber(const closing_t& closing, std::int32_t i);
+    [[gnu::always_inline]] std::uint32_t ItemPageNumber(const closing_t& closing, std::int32_t i);
     // The page of a fixed text, remembered in `number` after its first lookup.
-    std::uint32_t KnownPage(std::uint32_t& number, std::string_view text, page_type_t type);
+    [[gnu::always_inline]] std::uint32_t KnownPage(std::uint32_t& number, std::string_view text,
+                                                   page_type_t type);
     // The index of the first path item from `from` on that has a label; count when none.
     static std::int32_t NextLabelled(const visitor_t& visitor, std::int32_t from);
     bool TriggerMatch(const std::string& pattern, std::string_view text) const;
