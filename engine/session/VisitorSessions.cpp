@@ -149,19 +149,26 @@ inline void CVisitorSessions::StartSession(visitor_t& visitor, const visit_t& vi
 
 inline void CVisitorSessions::CountUserSession(const visit_t& visit) {
     if (visit.status < 200 || visit.status > 299) return;
-    user_info_t key;
-    key.name = visit.user.data();
-    key.length = static_cast<std::uint32_t>(visit.user.size());
     // Most sessions are of one user name ("-"); a lookup that does not insert never moves the
     // table, so the last user found stands for the lookup.
     user_info_t* user = m_tables.users.Recall(m_lastUser);
-    if (!user || !user->Equals(key)) {
-        bool isNew = false;
-        // Hit processing counted the user before this step; a user it did not count stays out.
-        user = m_tables.users.Lookup(key, isNew, false);
-        if (!user) return;
-        m_lastUser = m_tables.users.Remember(user);
+    if (user && logvane::table::SameText(user->name, user->length, visit.user.data(),
+                                         static_cast<std::uint32_t>(visit.user.size()))) {
+        ++user->sessions;
+        return;
     }
+    CountOtherUserSession(visit);
+}
+
+void CVisitorSessions::CountOtherUserSession(const visit_t& visit) {
+    user_info_t key;
+    key.name = visit.user.data();
+    key.length = static_cast<std::uint32_t>(visit.user.size());
+    bool isNew = false;
+    // Hit processing counted the user before this step; a user it did not count stays out.
+    user_info_t* user = m_tables.users.Lookup(key, isNew, false);
+    if (!user) return;
+    m_lastUser = m_tables.users.Remember(user);
     ++user->sessions;
 }
 

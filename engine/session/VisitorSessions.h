@@ -166,7 +166,9 @@ private:
     // Counts the page in table `which` (hash: the page's Hash(0)) through its memo.
     [[gnu::always_inline]] void CountPage(int which, page_memo_t& memo, const path_item_t& item,
                                           std::uint32_t hash);
-    void CountUserSession(const visit_t& visit);
+    [[gnu::always_inline]] void CountUserSession(const visit_t& visit);
+    // The lookup behind CountUserSession when the last user found is not the visit's.
+    [[gnu::noinline]] void CountOtherUserSession(const visit_t& visit);
     [[gnu::always_inline]] std::uint32_t ItemPageNumber(const closing_t& closing, std::int32_t i);
     // The page of a fixed text, remembered in `number` after its first lookup.
     [[gnu::always_inline]] std::uint32_t KnownPage(std::uint32_t& number, std::string_view text,
