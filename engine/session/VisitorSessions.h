@@ -92,11 +92,11 @@ private:
 
     // The visit's visitor; `isNew` when it was made for this hit (key set, session not started).
     visitor_t* FindVisitor(const visit_t& visit, bool& isNew);
-    // What closing sessions remembers of a page (by its pool text, which is the same for
-    // every hit on the page): its hyperlink page, its links from (site entry), to (site exit)
-    // and from the page that last led to it, and its entries in the entry, exit and
-    // single-access tables, valid while `generation` is that of the sessions. Numbers never
-    // change; entries move when their table does.
+    // What closing sessions remembers of a page (by its pool text: hit processing hands the
+    // resources table's copy, the same for every hit on the page): its hyperlink page, its links
+    // from (site entry), to (site exit) and from the page that last led to it, and its entries in
+    // the entry, exit and single-access tables, valid while `generation` is that of the sessions.
+    // Numbers never change; entries move when their table does.
     struct alignas(64) page_memo_t {
         const char* text = nullptr;
         std::uint32_t length = 0;
@@ -116,7 +116,8 @@ private:
     };
     static constexpr unsigned kLabelMemoBits = 12;
     static constexpr int kEntryTable = 0, kExitTable = 1, kSingleTable = 2;
-    // Memory for the memos counts towards the run's peak: a few thousand pages' worth.
+    // 8192 page memos of 64 bytes: they live through the whole count, so they add to the
+    // run's peak memory (the path arrays that visitors outgrow and others reuse pay for them).
     static constexpr unsigned kPageMemoBits = 13;
 
     // A link of the session being closed, its pages looked up: its number when a page memo
