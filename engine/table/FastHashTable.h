@@ -100,8 +100,10 @@ public:
     // The entry a memo of this table remembers, or null when the table moved its entries (it
     // grew, left its compact form or was sorted) since the memo was taken. Entries are never
     // removed while the table counts, so a valid memo names the entry Lookup would find.
+    // Also null while the table is over half full: the next inserting Lookup grows it, found
+    // key or not, and a memo must not let the table skip that growth (slot order would differ).
     T* Recall(const CEntryMemo<T>& memo) const {
-        return memo.epoch == m_epoch ? memo.entry : nullptr;
+        return memo.epoch == m_epoch && m_count <= m_capacity / 2 ? memo.entry : nullptr;
     }
     // A memo of `entry`, which must be an entry of this table as it stands.
     CEntryMemo<T> Remember(T* entry) const { return {entry, entry ? m_epoch : 0}; }
