@@ -85,17 +85,37 @@ prepared_hit_t* CHitProcessingConsumer::FindPreparation(const hit_t* hit) {
     for (batch_preparations_t& prepared : m_prepared) {
         const hit_t* batch = prepared.batch.load(std::memory_order_acquire);
         if (!batch) return nullptr;
-        if (hit >= batch && hit < batch + kHitBatchSize) return &prepared.hits[hit - batch];
+        if (hit >= batch && hit < batch + kHitBatchSize) {
+            m_batchEnd = prepared.hits.get() + kHitBatchSize;
+            return &prepared.hits[hit - batch];
+        }
     }
     return nullptr;
 }
 
 void CHitProcessingConsumer::ProcessHit(hit_t* hit) {
     prepared_hit_t* prep = FindPreparation(hit);
-    if (prep && prep->ready)
-        m_processor.Count(*hit, *prep);
-    else
+    if (!prep || !prep->ready) {
         m_processor.ProcessHit(*hit);
+        return;
+    }
+    // Counting waits on memory far more than it computes: the records of the hits a few places
+    // on, then what they remember, start loading while this one is counted.
+    const std::ptrdiff_t left = m_batchEnd - prep - 1;
+    if (left >= kPreparationAhead) {
+        const hit_t& ahead = hit[kPreparationAhead];
+        __builtin_prefetch(&prep[kPreparationAhead]);
+        __builtin_prefetch(&ahead);
+        __builtin_prefetch(&ahead.cookieLen);
+        __builtin_prefetch(&ahead.hostLen);
+        __builtin_prefetch(&ahead.userLen);
+        __builtin_prefetch(&ahead.bytes);
+    }
+    if (left >= kRecordsAhead)
+        m_processor.PrefetchAhead(hit[kRecordsAhead], prep[kRecordsAhead], true);
+    if (left >= kEntriesAhead)
+        m_processor.PrefetchAhead(hit[kEntriesAhead], prep[kEntriesAhead], false);
+    m_processor.Count(*hit, *prep);
 }
 
 namespace {

@@ -736,15 +736,36 @@ int CHitProcessor::Count(hit_t& hit, prepared_hit_t& prep) {
 
 // The entries a repeated hit is about to count in start loading together.
 void CHitProcessor::PrefetchEntries() const {
-    if (m_host) __builtin_prefetch(m_host->entry.entry);
-    if (m_path->remembered) {
-        if (m_pageType != kUnsuccessfulPageType) {
-            __builtin_prefetch(m_path->memo.resource.entry);
-            __builtin_prefetch(m_path->memo.typed.entry);
+    PrefetchEntriesOf(*m_path, *m_ref, m_host, m_pageType);
+}
+
+void CHitProcessor::PrefetchEntriesOf(const path_facts_t& path, const referrer_facts_t& ref,
+                                      const host_facts_t* host, int pageType) {
+    if (host) __builtin_prefetch(host->entry.entry);
+    if (path.remembered) {
+        if (pageType != kUnsuccessfulPageType) {
+            __builtin_prefetch(path.memo.resource.entry);
+            __builtin_prefetch(path.memo.typed.entry);
         }
-        if (m_ref->external) __builtin_prefetch(m_path->memo.pageReferrers.entry);
+        if (ref.external) __builtin_prefetch(path.memo.pageReferrers.entry);
     }
-    if (m_ref->external && m_ref->remembered) __builtin_prefetch(m_ref->referringPage.entry);
+    if (ref.external && ref.remembered) __builtin_prefetch(ref.referringPage.entry);
+}
+
+void CHitProcessor::PrefetchAhead(const hit_t& hit, const prepared_hit_t& prep,
+                                  bool records) const {
+    if (!prep.ready || !prep.valid || prep.filtered) return;
+    if (records) {
+        __builtin_prefetch(prep.path);
+        __builtin_prefetch(&prep.path->memo.typed);
+        __builtin_prefetch(&prep.referrer->referringPage);
+        if (prep.host) __builtin_prefetch(prep.host);
+        return;
+    }
+    PrefetchEntriesOf(*prep.path, *prep.referrer, prep.host, prep.pageType);
+    if (m_sessions)
+        m_sessions->Prefetch(hit.cookiePresent ? hit.Cookie() : "", prep.hostHash,
+                             prep.host ? &prep.host->visitor : nullptr);
 }
 
 void CHitProcessor::CountQueryStrings(CNestedTable& table, path_facts_t& facts,

@@ -89,6 +89,10 @@ public:
     // Prepare for each hit of a batch, in order, `preps` holding one preparation per hit.
     void PrepareBatch(std::span<hit_t> hits, prepared_hit_t* preps);
     int Count(hit_t& hit, prepared_hit_t& prep);
+    // Starts loading, for a prepared hit that Count will take a few hits from now, its facts
+    // records (`records`) or, once those have had time to arrive, the table entries and the
+    // visitor they remember. Reads nothing the preparing thread may still change.
+    void PrefetchAhead(const hit_t& hit, const prepared_hit_t& prep, bool records) const;
     // Frees what Prepare allocated for a preparation (its buffer for texts not remembered).
     static void ReleasePreparation(prepared_hit_t& prep);
 
@@ -135,6 +139,9 @@ private:
 
     // ---- counting ----
     void PrefetchEntries() const;
+    static void PrefetchEntriesOf(const path_facts_t& path, const referrer_facts_t& ref,
+                                  const host_facts_t* host, int pageType);
+
     void CountDay(CTimeSeriesTable& table, day_memo_t& memo, std::int32_t time, std::uint64_t first,
                   std::uint64_t second);
     void CountTime(const hit_t& hit, std::uint64_t bytes);

@@ -8,6 +8,7 @@
 #include <memory>
 #include <random>
 #include <set>
+#include <span>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -219,15 +220,24 @@ std::string ProcessInline(std::vector<hit_t> hits, std::uint32_t remembered = 65
     return run.Finish();
 }
 
-// Batches of 250 prepared on a second thread while the previous batch is counted.
-std::string ProcessOverlapped(std::vector<hit_t> hits, std::uint32_t remembered = 65536) {
+// Batches of 250 prepared on a second thread while the previous batch is counted, as the
+// scanner does (PrepareBatch), or hit by hit.
+std::string ProcessOverlapped(std::vector<hit_t> hits, std::uint32_t remembered = 65536,
+                              bool wholeBatches = true) {
     run_t run(remembered);
     constexpr std::size_t kBatch = kHitBatchSize;
     std::vector<prepared_hit_t> preps[2] = {std::vector<prepared_hit_t>(kBatch),
                                             std::vector<prepared_hit_t>(kBatch)};
     const auto prepare = [&](std::size_t batch) {
-        for (std::size_t i = batch * kBatch; i < std::min(hits.size(), (batch + 1) * kBatch); ++i)
-            run.processor->Prepare(hits[i], preps[batch % 2][i - batch * kBatch]);
+        const std::size_t first = batch * kBatch;
+        const std::size_t end = std::min(hits.size(), first + kBatch);
+        if (wholeBatches) {
+            run.processor->PrepareBatch(std::span<hit_t>(hits.data() + first, end - first),
+                                        preps[batch % 2].data());
+            return;
+        }
+        for (std::size_t i = first; i < end; ++i)
+            run.processor->Prepare(hits[i], preps[batch % 2][i - first]);
     };
     const std::size_t batches = (hits.size() + kBatch - 1) / kBatch;
     prepare(0);
@@ -254,6 +264,7 @@ TEST_F(HitPreparationTest, PreparingAheadOnAnotherThreadCountsExactlyLikeProcess
         const std::vector<hit_t> hits = MakeHits(seed, 6000, 400);
         const std::string inlineDump = ProcessInline(hits);
         EXPECT_EQ(ProcessOverlapped(hits), inlineDump) << "seed " << seed;
+        EXPECT_EQ(ProcessOverlapped(hits, 65536, false), inlineDump) << "seed " << seed;
         // Hashes handed to the sessions with each item must be the texts' own: a wrong one
         // files a page apart from the same page found by its text.
         std::set<std::string> pages;
@@ -297,19 +308,27 @@ TEST_F(HitPreparationTest, PreparingLeavesEveryTableAndTheSessionsAlone) {
 }
 
 TEST_F(HitPreparationTest, MalformedAndFilteredPreparationsCountNothing) {
-    run_t run;
-    std::vector<hit_t> hits = MakeHits(9, 3, 3);
-    hits[1].pathLen = 3;  // differs from the text's length
-    std::vector<prepared_hit_t> preps(hits.size());
-    for (std::size_t i = 0; i < hits.size(); ++i) run.processor->Prepare(hits[i], preps[i]);
-    EXPECT_TRUE(preps[0].ready);
-    EXPECT_FALSE(preps[1].valid);
-    EXPECT_EQ(run.processor->Count(hits[0], preps[0]), 1);
-    EXPECT_EQ(run.processor->Count(hits[1], preps[1]), 0);
-    EXPECT_EQ(run.processor->Count(hits[2], preps[2]), 1);
-    EXPECT_FALSE(preps[0].ready);
-    EXPECT_EQ(run.tables.counters.totalHits, 2u);
-    for (prepared_hit_t& prep : preps) CHitProcessor::ReleasePreparation(prep);
+    for (const bool wholeBatch : {false, true}) {
+        SCOPED_TRACE(wholeBatch ? "PrepareBatch" : "Prepare");
+        run_t run;
+        std::vector<hit_t> hits = MakeHits(9, 3, 3);
+        hits[1].pathLen = 3;  // differs from the text's length
+        std::vector<prepared_hit_t> preps(hits.size());
+        if (wholeBatch)
+            run.processor->PrepareBatch(hits, preps.data());
+        else
+            for (std::size_t i = 0; i < hits.size(); ++i) run.processor->Prepare(hits[i], preps[i]);
+        EXPECT_TRUE(preps[0].ready);
+        EXPECT_TRUE(preps[1].ready);
+        EXPECT_FALSE(preps[1].valid);
+        EXPECT_TRUE(preps[2].valid);
+        EXPECT_EQ(run.processor->Count(hits[0], preps[0]), 1);
+        EXPECT_EQ(run.processor->Count(hits[1], preps[1]), 0);
+        EXPECT_EQ(run.processor->Count(hits[2], preps[2]), 1);
+        EXPECT_FALSE(preps[0].ready);
+        EXPECT_EQ(run.tables.counters.totalHits, 2u);
+        for (prepared_hit_t& prep : preps) CHitProcessor::ReleasePreparation(prep);
+    }
 }
 
 }  // namespace
