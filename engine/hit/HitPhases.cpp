@@ -2,7 +2,6 @@
 
 #include <ctime>
 
-#include "engine/parse/FieldCursor.h"
 #include "engine/table/RunTables.h"
 #include "store/ident/FileTypeIdentification.h"
 #include "store/project/ProjectInformation.h"
@@ -76,8 +75,6 @@ void CHitProcessingConsumer::PrepareBatch(std::span<hit_t> batch) {
         slot->hits = std::make_unique<prepared_hit_t[]>(kHitBatchSize);
         slot->batch.store(batch.data(), std::memory_order_release);
     }
-    // Set again, with the same value, when the batch is handed on.
-    for (hit_t& hit : batch) hit.hostIsName = IsDottedIPv4(hit.Host()) ? 0 : 1;
     m_processor.PrepareBatch(batch, slot->hits.get());
 }
 

@@ -947,6 +947,9 @@ void CLogFileScanner::AcceptHit(scan_worker_t& worker, hit_t& hit, int filled) c
     hit.referrerPresent = m_referrerPresent;
     hit.agentPresent = m_agentPresent;
     hit.cookiePresent = hit.cookieLen != 0 ? 1 : 0;
+    // On the parsing thread, while the record is in this core's cache. Host-name resolution,
+    // the one step that rewrites hosts, marks the names it writes itself.
+    hit.hostIsName = IsDottedIPv4Host(hit) ? 0 : 1;
     std::atomic_signal_fence(std::memory_order_release);
     worker.publishedFilled = filled;
 }
@@ -964,8 +967,6 @@ bool CLogFileScanner::DeliverBatch(hit_t* batch, int filled, std::uint64_t parse
         // Records filled on the parsing thread's core are read here from another: asking for
         // the next record's texts now overlaps their transfer with this hit's processing.
         if (i + 1 < filled) PrefetchTexts(batch[i + 1]);
-        // After resolution: a resolved host is a name.
-        hit.hostIsName = IsDottedIPv4Host(hit) ? 0 : 1;
         ++m_accepted;
         ++m_viewHits;
         m_consumer.ProcessHit(&hit);

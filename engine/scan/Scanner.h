@@ -58,7 +58,8 @@ class LOGVANE_ENGINE_API CHitConsumer {
 public:
     virtual ~CHitConsumer() = default;
     // Called once per batch before its hits are processed; host-name resolution may rewrite
-    // each record's host here. The default does nothing.
+    // each record's host here, setting hostIsName of each name it writes. The default does
+    // nothing.
     virtual void ResolveBatch(std::span<hit_t> batch) { (void)batch; }
     // Called on the parsing thread for every filled batch, in log order, before the batch is
     // handed on: it may run while earlier batches are still being processed, so it may only
