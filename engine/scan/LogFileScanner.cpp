@@ -166,13 +166,6 @@ std::size_t FindLastLineEnd(const char* data, std::size_t from, std::size_t size
     return size;
 }
 
-// The first cache line of each text of a record, and the second of the longer ones.
-inline void PrefetchTexts(const hit_t& hit) {
-    for (const char* text : {hit.cookie, hit.host, hit.path, hit.path + 64, hit.referrer,
-                             hit.referrer + 64, hit.agent, hit.agent + 64, hit.user, hit.server})
-        __builtin_prefetch(text);
-}
-
 // Whether the line begins with the directive, ignoring case; directive is upper case.
 bool StartsWithDirective(const char* line, std::size_t length, std::string_view directive) {
     if (length < directive.size()) return false;
@@ -964,9 +957,6 @@ bool CLogFileScanner::DeliverBatch(hit_t* batch, int filled, std::uint64_t parse
     for (int i = 0; i < filled; ++i) {
         if (checkpoints && i > 0 && m_viewHits % kHitBatchSize == 0 && ShouldEnd()) return false;
         hit_t& hit = batch[i];
-        // Records filled on the parsing thread's core are read here from another: asking for
-        // the next record's texts now overlaps their transfer with this hit's processing.
-        if (i + 1 < filled) PrefetchTexts(batch[i + 1]);
         ++m_accepted;
         ++m_viewHits;
         m_consumer.ProcessHit(&hit);
