@@ -112,6 +112,8 @@ void CHitProcessingConsumer::ProcessHit(hit_t* hit) {
         m_processor.PrefetchAhead(hit[kRecordsAhead], prep[kRecordsAhead], true);
     if (left >= kEntriesAhead)
         m_processor.PrefetchAhead(hit[kEntriesAhead], prep[kEntriesAhead], false);
+    if (left >= kChildTableAhead) m_processor.PrefetchPageReferrers(prep[kChildTableAhead], false);
+    if (left >= kChildSlotsAhead) m_processor.PrefetchPageReferrers(prep[kChildSlotsAhead], true);
     m_processor.Count(*hit, *prep);
 }
 

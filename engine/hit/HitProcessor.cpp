@@ -752,6 +752,18 @@ void CHitProcessor::PrefetchEntriesOf(const path_facts_t& path, const referrer_f
     if (ref.external && ref.remembered) __builtin_prefetch(ref.referringPage.entry);
 }
 
+void CHitProcessor::PrefetchPageReferrers(const prepared_hit_t& prep, bool slots) const {
+    if (!prep.ready || !prep.valid || prep.filtered) return;
+    const path_facts_t& path = *prep.path;
+    if (!path.remembered || !prep.referrer->external) return;
+    const nested_info_t* page = m_tables.pageReferrers.Recall(path.memo.pageReferrers);
+    if (!page || !page->children) return;
+    if (slots)
+        page->children->Prefetch(prep.referrer->hash);
+    else
+        __builtin_prefetch(page->children);
+}
+
 void CHitProcessor::PrefetchAhead(const hit_t& hit, const prepared_hit_t& prep,
                                   bool records) const {
     if (!prep.ready || !prep.valid || prep.filtered) return;

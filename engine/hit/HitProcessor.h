@@ -93,6 +93,9 @@ public:
     // records (`records`) or, once those have had time to arrive, the table entries and the
     // visitor they remember. Reads nothing the preparing thread may still change.
     void PrefetchAhead(const hit_t& hit, const prepared_hit_t& prep, bool records) const;
+    // The last two steps for the page-referrer pair a hit will count: its page's referrer
+    // table once the page's entry has arrived (`slots` false), then that table's slots.
+    void PrefetchPageReferrers(const prepared_hit_t& prep, bool slots) const;
     // Frees what Prepare allocated for a preparation (its buffer for texts not remembered).
     static void ReleasePreparation(prepared_hit_t& prep);
 
