@@ -126,6 +126,19 @@ protected:
         return sum;
     }
 
+    // A consumer that ends parsing (as a full string pool does) and the user's cancel, each at
+    // hit `stopAt`, stop both paths after the same hit, well before the end of the files.
+    void ExpectBothEndingsStopAlike(const std::vector<scan_file_t>& files, std::size_t stopAt) {
+        ExpectSameTrace(files, [stopAt](std::size_t n) {
+            if (n == stopAt) ParseSetCancel(1);
+        });
+        EXPECT_LT(m_lastHits, 4500u);
+        ExpectSameTrace(files, [stopAt](std::size_t n) {
+            if (n == stopAt) CProgress::SetCancel();
+        });
+        EXPECT_LT(m_lastHits, 4500u);
+    }
+
     TempDir m_dir;
     scan_options_t m_options;
     int m_workers = 1;               // parsing threads of the overlapped runs
@@ -276,14 +289,7 @@ TEST_P(ScanOverlapGenerated, EndingParsingMidFileStopsAfterTheSameHit) {
     for (std::size_t stopAt : {std::size_t(1), std::size_t(250), std::size_t(251),
                                std::size_t(1234), std::size_t(3999)}) {
         SCOPED_TRACE(stopAt);
-        ExpectSameTrace(files, [stopAt](std::size_t n) {
-            if (n == stopAt) ParseSetCancel(1);
-        });
-        EXPECT_LT(m_lastHits, 4500u);
-        ExpectSameTrace(files, [stopAt](std::size_t n) {
-            if (n == stopAt) CProgress::SetCancel();
-        });
-        EXPECT_LT(m_lastHits, 4500u);
+        ExpectBothEndingsStopAlike(files, stopAt);
     }
 }
 
@@ -344,14 +350,7 @@ TEST_P(ScanTwoWorkersGenerated, EndingParsingMidFileStopsAfterTheSameHit) {
         m_helpAlways = helpAlways;
         for (std::size_t stopAt : {std::size_t(1), std::size_t(7), std::size_t(1234)}) {
             SCOPED_TRACE(std::to_string(stopAt) + (helpAlways ? " help always" : ""));
-            ExpectSameTrace(files, [stopAt](std::size_t n) {
-                if (n == stopAt) ParseSetCancel(1);
-            });
-            EXPECT_LT(m_lastHits, 4500u);
-            ExpectSameTrace(files, [stopAt](std::size_t n) {
-                if (n == stopAt) CProgress::SetCancel();
-            });
-            EXPECT_LT(m_lastHits, 4500u);
+            ExpectBothEndingsStopAlike(files, stopAt);
         }
     }
 }
