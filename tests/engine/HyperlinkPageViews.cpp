@@ -6,36 +6,10 @@
 #include <tuple>
 #include <vector>
 
+#include "HyperlinkLines.h"
 #include "engine/session/HyperlinkTable.h"
 
 namespace {
-
-using Lines = std::vector<std::string>;
-
-std::string LinkLine(const char* side, std::string_view name, int type, std::uint64_t hits,
-                     const std::uint32_t* tags, int triggers) {
-    std::string line = std::string("  ") + side + " " + std::string(name) + " type " +
-                       std::to_string(type) + " hits " + std::to_string(hits);
-    for (int i = 0; i < triggers; ++i) line += " tag " + std::to_string(tags ? tags[i] : 0);
-    return line;
-}
-
-// The pages and links as the per-page connection tables of ForEach give them.
-Lines ReadTables(CHyperlinkTable& table) {
-    Lines lines;
-    const int triggers = table.GetNumTriggers();
-    table.ForEach([&](hyperlink_hash_t& page) {
-        lines.push_back(std::string(page.text, page.length) + " type " +
-                        std::to_string(static_cast<int>(page.type)));
-        for (auto [side, links] : {std::pair{"child", page.children}, {"parent", page.parents}})
-            links->ForEach([&](const hyperlink_connection_hash_t& link) {
-                lines.push_back(LinkLine(side, {link.text, link.length},
-                                         static_cast<int>(link.type), link.hits, link.tagCounts,
-                                         triggers));
-            });
-    });
-    return lines;
-}
 
 // The same through the report's range, which lays the links out without tables.
 Lines ReadRange(CHyperlinkTable& table) {

@@ -8,6 +8,7 @@
 #include <tuple>
 #include <vector>
 
+#include "HyperlinkLines.h"
 #include "engine/session/HyperlinkTable.h"
 
 namespace {
@@ -98,32 +99,6 @@ private:
     int m_triggers;
 };
 
-// One page or one link as text, so that a mismatch shows where the two tables part.
-using Lines = std::vector<std::string>;
-
-std::string LinkLine(const char* side, std::string_view name, page_type_t type, std::uint64_t hits,
-                     const std::uint32_t* tags, int triggers) {
-    std::string line = std::string("  ") + side + " " + std::string(name) + " type " +
-                       std::to_string(static_cast<int>(type)) + " hits " + std::to_string(hits);
-    for (int i = 0; i < triggers; ++i) line += " tag " + std::to_string(tags ? tags[i] : 0);
-    return line;
-}
-
-Lines Read(CHyperlinkTable& table) {
-    Lines lines;
-    const int triggers = table.GetNumTriggers();
-    table.ForEach([&](hyperlink_hash_t& page) {
-        lines.push_back(std::string(page.text, page.length) + " type " +
-                        std::to_string(static_cast<int>(page.type)));
-        for (auto [side, links] : {std::pair{"child", page.children}, {"parent", page.parents}})
-            links->ForEach([&](const hyperlink_connection_hash_t& link) {
-                lines.push_back(LinkLine(side, {link.text, link.length}, link.type, link.hits,
-                                         link.tagCounts, triggers));
-            });
-    });
-    return lines;
-}
-
 Lines Read(CReferenceLinks& reference, int triggers) {
     Lines lines;
     reference.Pages().ForEach([&](CReferenceLinks::page_t& page) {
@@ -131,8 +106,9 @@ Lines Read(CReferenceLinks& reference, int triggers) {
                         std::to_string(static_cast<int>(page.type)));
         for (auto [side, links] : {std::pair{"child", page.children}, {"parent", page.parents}})
             links->ForEach([&](const CReferenceLinks::connection_t& link) {
-                lines.push_back(LinkLine(side, {link.text, link.length}, link.type, link.hits,
-                                         link.tags.data(), triggers));
+                lines.push_back(LinkLine(side, {link.text, link.length},
+                                         static_cast<int>(link.type), link.hits, link.tags.data(),
+                                         triggers));
             });
     });
     return lines;
@@ -198,9 +174,9 @@ TEST_P(HyperlinkOrderTest, ReadsBackLikeOneTablePerPageAndDirection) {
         table.AddLink(names[link.from], link.fromType, names[link.to], link.toType, flags);
         reference.AddLink(names[link.from], link.fromType, names[link.to], link.toType, flags);
     }
-    EXPECT_EQ(Read(table), Read(reference, triggers));
+    EXPECT_EQ(ReadTables(table), Read(reference, triggers));
     // Reading settles nothing that a second reading would see differently.
-    EXPECT_EQ(Read(table), Read(reference, triggers));
+    EXPECT_EQ(ReadTables(table), Read(reference, triggers));
 }
 
 // Page and Link, with pages the caller remembers touched rather than looked up again, count
@@ -226,7 +202,7 @@ TEST_P(HyperlinkOrderTest, RememberedPagesCountAsLookups) {
         table.Link(from, link.fromType, to, link.toType, flags);
         reference.AddLink(names[link.from], link.fromType, names[link.to], link.toType, flags);
     }
-    EXPECT_EQ(Read(table), Read(reference, triggers));
+    EXPECT_EQ(ReadTables(table), Read(reference, triggers));
 }
 
 // A link counted again by the number Link gave it counts and orders as Link on its pages.
@@ -254,7 +230,7 @@ TEST_P(HyperlinkOrderTest, NumberedLinksCountAsLinks) {
         reference.AddLink(from, link.fromType, to, link.toType, flags);
     }
     EXPECT_EQ(table.GetLinkCount(), numbers.size());
-    EXPECT_EQ(Read(table), Read(reference, triggers));
+    EXPECT_EQ(ReadTables(table), Read(reference, triggers));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -275,7 +251,7 @@ TEST(HyperlinkTable, EmptyTextsAddNothingAndLinksKeepTheirFirstTypes) {
     table.AddLink("/a", page_type_t::PAGE, "/b", page_type_t::FILE, nullptr);
     table.AddLink("/a", page_type_t::IMAGE, "/b", page_type_t::MISCWEB, nullptr);
     EXPECT_EQ(table.GetLinkCount(), 1u);
-    EXPECT_EQ(ByPage(Read(table)),
+    EXPECT_EQ(ByPage(ReadTables(table)),
               (std::map<std::string, Lines>{{"/a type 2", {"  child /b type 1 hits 2"}},
                                             {"/b type 1", {"  parent /a type 2 hits 2"}}}));
 }
@@ -306,7 +282,7 @@ TEST(HyperlinkTable, AKnownLinkAfterTheLastNewPageGrowsThePageTable) {
                 reference.AddLink(names[0], page_type_t::PAGE, names[1], page_type_t::PAGE,
                                   nullptr);
             }
-            EXPECT_EQ(Read(table), Read(reference, 0)) << pages << " pages, again " << again;
+            EXPECT_EQ(ReadTables(table), Read(reference, 0)) << pages << " pages, again " << again;
         }
     }
 }
@@ -345,7 +321,7 @@ TEST(HyperlinkTable, CountsCarryPastTheLinkCounter) {
             table.AddLink(from, page_type_t::PAGE, to, page_type_t::PAGE, nullptr);
             reference.AddLink(from, page_type_t::PAGE, to, page_type_t::PAGE, nullptr);
         }
-        EXPECT_EQ(Read(table), Read(reference, 0)) << "after round " << i;
+        EXPECT_EQ(ReadTables(table), Read(reference, 0)) << "after round " << i;
     }
 }
 
@@ -354,8 +330,8 @@ TEST(HyperlinkTable, SelfLinksAppearOnBothSidesOfTheirPage) {
     const std::uint8_t on = 1;
     table.AddLink("/a", page_type_t::PAGE, "/a", page_type_t::PAGE, &on);
     table.AddLink("/a", page_type_t::PAGE, "/a", page_type_t::PAGE, nullptr);
-    EXPECT_EQ(Read(table), (Lines{"/a type 2", "  child /a type 2 hits 2 tag 1",
-                                  "  parent /a type 2 hits 2 tag 1"}));
+    EXPECT_EQ(ReadTables(table), (Lines{"/a type 2", "  child /a type 2 hits 2 tag 1",
+                                        "  parent /a type 2 hits 2 tag 1"}));
 }
 
 }  // namespace
