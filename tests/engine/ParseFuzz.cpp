@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "GuardedPages.h"
 #include "engine/parse/DateConversion.h"
 #include "engine/parse/FieldCursor.h"
 #include "engine/parse/LineParser.h"
@@ -22,31 +23,6 @@
 #include "engine/scan/Scanner.h"
 
 namespace {
-
-// Two pages: the first readable, the second not. Text is placed to end at the boundary.
-class CGuardedBuffer {
-public:
-    CGuardedBuffer() : m_page(PageSize()) {
-        void* p =
-            mmap(nullptr, 2 * m_page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        m_base = p == MAP_FAILED ? nullptr : static_cast<char*>(p);
-        if (m_base) mprotect(m_base + m_page, m_page, PROT_NONE);
-    }
-    ~CGuardedBuffer() {
-        if (m_base) munmap(m_base, 2 * m_page);
-    }
-    bool Valid() const { return m_base != nullptr; }
-    std::size_t Capacity() const { return m_page; }
-    const char* Place(const std::string& text) {
-        char* start = m_base + m_page - text.size();
-        std::memcpy(start, text.data(), text.size());
-        return start;
-    }
-
-private:
-    std::size_t m_page;
-    char* m_base = nullptr;
-};
 
 const char* const kSeeds[] = {
     R"(127.0.0.1 - frank [10/Oct/2000:13:55:36 -0700] "GET /apache_pb.gif HTTP/1.0" 200 2326)",
@@ -111,7 +87,7 @@ void ExpectSoundRecord(const hit_t& hit) {
 }
 
 TEST(ParseFuzz, MutatedLinesNeverOverreadAndLeaveSoundRecords) {
-    CGuardedBuffer buffer;
+    CGuardedPages buffer;
     ASSERT_TRUE(buffer.Valid());
     std::mt19937 random(20261208);
     auto hit = std::make_unique<hit_t>();
@@ -149,7 +125,7 @@ TEST(ParseFuzz, MutatedLinesNeverOverreadAndLeaveSoundRecords) {
 }
 
 TEST(ParseFuzz, DetectionOfRandomWindowsAlwaysNamesAParsedFormat) {
-    CGuardedBuffer buffer;
+    CGuardedPages buffer;
     ASSERT_TRUE(buffer.Valid());
     std::mt19937 random(7);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);

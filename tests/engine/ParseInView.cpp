@@ -10,6 +10,7 @@
 #include <random>
 #include <string>
 
+#include "GuardedPages.h"
 #include "engine/parse/FieldCursor.h"
 #include "engine/parse/LineIndex.h"
 #include "engine/parse/LineParser.h"
@@ -17,31 +18,6 @@
 #include "engine/scan/Scanner.h"
 
 namespace {
-
-// Two pages, the second unreadable: text placed to end at the boundary crashes a reader that
-// goes one byte too far.
-class CGuardedPages {
-public:
-    CGuardedPages() : m_page(PageSize()) {
-        void* p =
-            mmap(nullptr, 2 * m_page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        m_base = p == MAP_FAILED ? nullptr : static_cast<char*>(p);
-        if (m_base) mprotect(m_base + m_page, m_page, PROT_NONE);
-    }
-    ~CGuardedPages() {
-        if (m_base) munmap(m_base, 2 * m_page);
-    }
-    bool Valid() const { return m_base != nullptr; }
-    const char* Place(const std::string& text) {
-        char* start = m_base + m_page - text.size();
-        std::memcpy(start, text.data(), text.size());
-        return start;
-    }
-
-private:
-    std::size_t m_page;
-    char* m_base = nullptr;
-};
 
 bool IsStopByte(unsigned char c) { return c < 0x20 || c == 0x7F || c == 0xFF; }
 
