@@ -538,6 +538,29 @@ TEST(FastHashTableCompactTest, CompactChildTablesOfATwoLevelTableSortAndRelease)
     EXPECT_EQ(Items(*table.GetItem(0).children), (std::vector<std::string>{"y", "x"}));
 }
 
+// A compact table tells its entries apart by one byte of their hashes first; keys that share
+// that byte are still separate entries, and an absent key that shares it is not found.
+TEST(FastHashTableCompactTest, KeysSharingTheirTagByteStayApart) {
+    Keys keys;
+    std::vector<std::string> alike;
+    for (int i = 0; alike.size() < 6; ++i) {
+        const std::string text = "/same-tag-" + std::to_string(i);
+        if (memcrc(text.data(), text.size(), 0) >> 24 == 0x5a) alike.push_back(keys(text));
+    }
+    CFastHashTable<referinfo_t> table(40);
+    for (size_t i = 0; i + 1 < alike.size(); ++i) Count(table, alike[i], i + 1);
+    ASSERT_TRUE(table.IsCompact());
+    bool isNew;
+    for (size_t i = 0; i + 1 < alike.size(); ++i) {
+        referinfo_t* entry = table.Lookup(Ref(alike[i]), isNew, false);
+        ASSERT_NE(entry, nullptr);
+        EXPECT_EQ(std::string(entry->text, entry->length), alike[i]);
+        EXPECT_EQ(entry->hits, i + 1);
+    }
+    EXPECT_EQ(table.Lookup(Ref(alike.back()), isNew, false), nullptr);
+    EXPECT_EQ(table.GetCount(), alike.size() - 1);
+}
+
 // Integer keys that collide at every probe exhaust a compact table's probe run too; the table
 // then expands and doubles as a full one would.
 TEST(FastHashTableCompactTest, CollidingIntegerKeysLeaveTheCompactForm) {
