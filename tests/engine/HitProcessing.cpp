@@ -378,6 +378,33 @@ TEST_F(HitTest, UsersCountOnlySuccessfulHits) {
     EXPECT_EQ(tables.users.GetCount(), 1u);
 }
 
+// Users are told apart by their whole names, short or long, and each counts its hits and the
+// sessions it opened.
+TEST_F(HitTest, UserNamesOfEveryLengthCountTheirHitsAndSessions) {
+    const std::vector<std::string> names{"-", "thirteen-char", "fourteen-chars",
+                                         "a-user-name-far-longer-than-the-copied-head", "-"};
+    for (const std::string& name : names) {
+        ref_hit_t h = Hit("/a.html");
+        h.user = name;
+        h.host = "10.0.0." + std::to_string(name.size());  // a visitor, and a session, each
+        Process(h);
+        Process(h);
+    }
+    Counts hits, sessions;
+    tables.users.ForEach([&](const user_info_t& u) {
+        hits[std::string(u.name, u.length)] += u.hits;
+        sessions[std::string(u.name, u.length)] += u.sessions;
+    });
+    EXPECT_EQ(hits, (Counts{{"-", 4},
+                            {"thirteen-char", 2},
+                            {"fourteen-chars", 2},
+                            {"a-user-name-far-longer-than-the-copied-head", 2}}));
+    EXPECT_EQ(sessions, (Counts{{"-", 1},
+                                {"thirteen-char", 1},
+                                {"fourteen-chars", 1},
+                                {"a-user-name-far-longer-than-the-copied-head", 1}}));
+}
+
 TEST_F(HitTest, CountriesComeFromTheLookupOrTheDomainSuffix) {
     options.ip2Country = true;
     ref_hit_t named = Hit("/a.html");
