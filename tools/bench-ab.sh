@@ -44,6 +44,10 @@ run() {
         /usr/bin/time -f "%e %U %S %M" -o "$WORK/time" "${cmd[@]}" >/dev/null
     fi
     awk -v b="$busiest" '{ print $1, $2 + $3, $4, b }' "$WORK/time"
+    # The report's write-back would otherwise load the next run, which is always the other
+    # build's in a pair.
+    rm -f "$WORK/out.bvr"
+    sync
 }
 
 for ((i = 1; i <= PAIRS; ++i)); do

@@ -66,7 +66,7 @@ EOF
     fi
     # The peers must come only from the stand-ins' folder; the tools the script uses stay.
     for tool in bash cat sort awk tail cut du mv rm mkdir realpath basename nproc \
-        dirname printf grep sed id; do
+        dirname printf grep sed id sync; do
         ln -sf "$(command -v "$tool")" "$WORK/path/$tool"
     done
 }

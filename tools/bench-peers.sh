@@ -124,6 +124,9 @@ measure() {
         die "$tool failed (output in $out)"
     fi
     tail -n 1 "$CACHE_DIR/time.out" >>"$samples"
+    # A tool's report is written back to disk after it exits: without waiting for that here,
+    # the write-back of Logvane's 78 MB report would load the next tool's run.
+    sync
 }
 
 # Median of column `column` of a sample file (the upper middle one for an even count).
