@@ -5,19 +5,7 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 SCRIPT=$PWD/tools/bench-ab.sh
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-failures=0
-
-check() {  # check NAME PATTERN TEXT: TEXT must contain a line matching PATTERN
-    if grep -Eq -- "$2" <<<"$3"; then
-        echo "ok   $1"
-    else
-        echo "FAIL $1: no line matching /$2/ in:"
-        sed 's/^/     /' <<<"$3"
-        failures=$((failures + 1))
-    fi
-}
+source tools/script-checks.sh
 
 # A build folder whose "logvane" holds MIB of memory for SECONDS and logs the order of calls.
 stand_in() {  # stand_in DIR SECONDS MIB
@@ -45,5 +33,4 @@ check "a missing bench project says how to make it" 'run tools/bench-peers.sh fi
 out=$("$SCRIPT" snapshot 2>&1)
 check "snapshot without a folder prints its usage" 'usage: .* snapshot DIR' "$out"
 
-((failures == 0)) && echo "all passed" || echo "$failures failed"
-exit $((failures > 0))
+finish

@@ -5,19 +5,7 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 SCRIPT=$PWD/tools/bench-peers.sh
-WORK=$(mktemp -d)
-trap '[[ -n "${KEEP:-}" ]] || rm -rf "$WORK"' EXIT
-failures=0
-
-check() {  # check NAME PATTERN TEXT: TEXT must contain a line matching PATTERN
-    if grep -Eq -- "$2" <<<"$3"; then
-        echo "ok   $1"
-    else
-        echo "FAIL $1: no line matching /$2/ in:"
-        sed 's/^/     /' <<<"$3"
-        failures=$((failures + 1))
-    fi
-}
+source tools/script-checks.sh
 
 in_range() {  # in_range NAME TOOL LOW HIGH TEXT: the tool's median lies in [LOW, HIGH)
     local value
@@ -107,5 +95,4 @@ out=$(RUNS=1 LINES=30 bench)
 check "the growth mode compares peak memory at both sizes" \
     'peak memory grows [01]\.[0-9]+x for 0\.00x the lines .*: MET' "$out"
 
-[[ $failures -eq 0 ]] && echo "all passed" || echo "$failures failed"
-exit $((failures > 0))
+finish
