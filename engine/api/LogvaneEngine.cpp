@@ -1,5 +1,7 @@
 #include "engine/api/LogvaneEngine.h"
 
+#include <malloc.h>
+
 #include <cstring>
 
 #include "engine/run/AnalysisDriver.h"
@@ -30,6 +32,11 @@ int LoadReportOnly(const char* reportPath) {
 extern "C" {
 
 void LogvaneInitialize(const char* suffixDataPath, const char* settingsPath) {
+    // Blocks of a megabyte and more (the slot arrays of large tables, which double as they
+    // grow) get mappings of their own, returned as soon as they are freed. Left to glibc, the
+    // threshold rises with the first large block freed, and the freed arrays stay in the heap:
+    // the 2M-line bench run peaked 2.8 MiB higher, and ran no faster.
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
     engine_state_t& state = EngineState();
     state.settings = std::make_unique<CSettings>();
     state.settings->LoadXML(Text(settingsPath).c_str());

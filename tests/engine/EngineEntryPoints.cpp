@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <malloc.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -52,6 +54,28 @@ TEST_F(EngineTest, InitialiseGivesSettingsPoolAndAnEmptyProgress) {
     const std::string progress = LogvaneGetProgress();
     EXPECT_NE(progress.find("<PROGRESS>"), std::string::npos);
     EXPECT_EQ(progress.find("HelpFile"), std::string::npos);
+}
+
+// Blocks of a megabyte and more (large tables' slot arrays) keep mappings of their own, so
+// each goes back to the system when freed. glibc would raise its threshold at the first such
+// block freed and keep the next ones in the heap.
+TEST_F(EngineTest, InitialiseKeepsLargeBlocksInMappingsOfTheirOwn) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizer's allocator has no mapping threshold";
+#else
+    constexpr std::size_t kBlock = std::size_t{3} << 19;  // 1.5 MiB
+    auto* first = static_cast<volatile char*>(std::malloc(kBlock));
+    ASSERT_NE(first, nullptr);
+    first[0] = 1;
+    std::free(const_cast<char*>(first));
+    const std::size_t mapped = mallinfo2().hblks;
+    auto* second = static_cast<volatile char*>(std::malloc(kBlock));
+    ASSERT_NE(second, nullptr);
+    second[0] = 1;
+    EXPECT_EQ(mallinfo2().hblks, mapped + 1);
+    std::free(const_cast<char*>(second));
+    EXPECT_EQ(mallinfo2().hblks, mapped);
+#endif
 }
 
 TEST_F(EngineTest, ProgressBufferKeepsItsAddressUntilOutgrown) {
