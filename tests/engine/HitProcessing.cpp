@@ -382,7 +382,7 @@ TEST_F(HitTest, UsersCountOnlySuccessfulHits) {
 // sessions it opened.
 TEST_F(HitTest, UserNamesOfEveryLengthCountTheirHitsAndSessions) {
     const std::vector<std::string> names{"-", "thirteen-char", "fourteen-chars",
-                                         "a-user-name-far-longer-than-the-copied-head", "-"};
+                                         "a-user-name-far-longer-than-the-others-here", "-"};
     for (const std::string& name : names) {
         ref_hit_t h = Hit("/a.html");
         h.user = name;
@@ -398,11 +398,11 @@ TEST_F(HitTest, UserNamesOfEveryLengthCountTheirHitsAndSessions) {
     EXPECT_EQ(hits, (Counts{{"-", 4},
                             {"thirteen-char", 2},
                             {"fourteen-chars", 2},
-                            {"a-user-name-far-longer-than-the-copied-head", 2}}));
+                            {"a-user-name-far-longer-than-the-others-here", 2}}));
     EXPECT_EQ(sessions, (Counts{{"-", 1},
                                 {"thirteen-char", 1},
                                 {"fourteen-chars", 1},
-                                {"a-user-name-far-longer-than-the-copied-head", 1}}));
+                                {"a-user-name-far-longer-than-the-others-here", 1}}));
 }
 
 TEST_F(HitTest, CountriesComeFromTheLookupOrTheDomainSuffix) {
