@@ -50,9 +50,13 @@ hit_options_t MakeHitOptions(const analysis_context_t& context) {
 
 CHitProcessingConsumer::CHitProcessingConsumer(analysis_context_t& context, CHitRunState& state)
     : m_processor(*context.tables, state.sessions.get(), MakeHitOptions(context),
-                  state.Classifiers(), &context.cookieData) {}
+                  state.Classifiers(), &context.cookieData) {
+    m_processor.DeferVisits(true);
+}
 
 CHitProcessingConsumer::~CHitProcessingConsumer() {
+    // The sessions are closed after the scan, which ends with this consumer.
+    m_processor.FlushVisits();
     for (batch_preparations_t& prepared : m_prepared) {
         if (!prepared.hits) continue;
         for (int i = 0; i < kHitBatchSize; ++i) CHitProcessor::ReleasePreparation(prepared.hits[i]);

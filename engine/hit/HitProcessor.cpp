@@ -303,23 +303,60 @@ const char* FactsText(const Facts* facts) {
 }
 
 void CHitProcessor::PrepareBatch(std::span<hit_t> hits, prepared_hit_t* preps) {
-    for (std::size_t i = 0; i < hits.size(); ++i) Prepare(hits[i], preps[i]);
+    // A remembered text costs two loads one after the other: its cache slot, then the record
+    // the slot names. Hits are begun a few places ahead, and the records of the hits halfway
+    // there start loading, so that each hit's loads overlap other hits' work.
+    constexpr std::size_t kSlotsAhead = 8;
+    constexpr std::size_t kRecordsAhead = 4;
+    const std::size_t n = hits.size();
+    for (std::size_t i = 0; i < n + kSlotsAhead; ++i) {
+        if (i < n) BeginPreparation(hits[i], preps[i]);
+        const std::size_t records = i - (kSlotsAhead - kRecordsAhead);
+        if (i >= kSlotsAhead - kRecordsAhead && records < n) PrefetchRemembered(preps[records]);
+        if (i >= kSlotsAhead) FinishPreparation(hits[i - kSlotsAhead], preps[i - kSlotsAhead]);
+    }
 }
 
 void CHitProcessor::Prepare(hit_t& hit, prepared_hit_t& prep) {
+    BeginPreparation(hit, prep);
+    FinishPreparation(hit, prep);
+}
+
+void CHitProcessor::BeginPreparation(hit_t& hit, prepared_hit_t& prep) {
     prep.ready = true;
     prep.valid = Validate(hit);
     prep.filtered = false;
     if (!prep.valid) return;
     if (hit.cookiePresent && m_cookieData) *m_cookieData = 1;
     if (!m_options.caseSensitive) FoldCase(hit);
-    // The remembered path, referrer and host load while the others are hashed.
     prep.pathHash = memcrc(hit.path, static_cast<std::size_t>(hit.pathLen), 0);
     m_paths.Prefetch(prep.pathHash);
     prep.referrerHash = memcrc(hit.referrer, static_cast<std::size_t>(hit.referrerLen), 0);
     m_referrers.Prefetch(prep.referrerHash);
     prep.hostHash = memcrc(hit.host, static_cast<std::size_t>(hit.hostLen), 0);
     m_hosts.Prefetch(prep.hostHash);
+}
+
+// The record a cache's first probed slot names, when its hash is the text's: the record's
+// first line and its text, which the key comparison reads.
+template <class Facts>
+static void PrefetchRecord(const CFastHashTable<facts_key_t<Facts>>& cache, std::uint32_t hash) {
+    cache.PeekFirst(hash, [](const facts_key_t<Facts>& key) {
+        if (!key.text) return;
+        __builtin_prefetch(key.GetFacts());
+        __builtin_prefetch(key.text);
+    });
+}
+
+void CHitProcessor::PrefetchRemembered(const prepared_hit_t& prep) const {
+    if (!prep.valid) return;
+    PrefetchRecord(m_paths, prep.pathHash);
+    PrefetchRecord(m_referrers, prep.referrerHash);
+    PrefetchRecord(m_hosts, prep.hostHash);
+}
+
+void CHitProcessor::FinishPreparation(hit_t& hit, prepared_hit_t& prep) {
+    if (!prep.valid) return;
     PrepareReferrer(hit, prep, prep.referrerHash);
     PreparePath(hit, prep);
     const bool success = hit.status >= 200 && hit.status <= 399;
@@ -702,7 +739,7 @@ int CHitProcessor::Count(hit_t& hit, prepared_hit_t& prep) {
     if (m_ref->remembered) state.referrer.pooled = m_ref->text;
     state.hostHash = prep.hostHash;
     state.pooledHost = prep.pooledHost;
-    if (m_sessions)
+    if (m_sessions && !m_keptVisits)
         m_sessions->Prefetch(hit.cookiePresent ? hit.Cookie() : "", prep.hostHash,
                              m_host ? &m_host->visitor : nullptr);
     PrefetchEntries();
@@ -729,9 +766,57 @@ int CHitProcessor::Count(hit_t& hit, prepared_hit_t& prep) {
         visit.user = hit.User();
         visit.item = state.hasItem ? &state.item : nullptr;
         visit.memo = m_host ? &m_host->visitor : nullptr;
-        m_sessions->RecordVisit(visit);
+        if (m_keptVisits)
+            KeepVisit(visit);
+        else
+            m_sessions->RecordVisit(visit);
     }
     return 1;
+}
+
+void CHitProcessor::DeferVisits(bool defer) {
+    if (!defer) {
+        FlushVisits();
+        m_keptVisits.reset();
+        m_keptTexts.reset();
+    } else if (!m_keptVisits) {
+        m_keptVisits = std::make_unique<visit_t[]>(kKeptVisits);
+        m_keptTexts = std::make_unique<kept_texts_t[]>(kKeptVisits);
+    }
+}
+
+// The record's texts live only while its hit is counted: a kept visit points at pool copies
+// or at copies of its own.
+void CHitProcessor::KeepVisit(const visit_t& visit) {
+    if (m_keptCount == kKeptVisits) FlushVisits();
+    visit_t& kept = m_keptVisits[m_keptCount];
+    kept_texts_t& texts = m_keptTexts[m_keptCount];
+    ++m_keptCount;
+    kept = visit;
+    char* room = texts.texts;
+    const auto copy = [&room](std::string_view text) {
+        std::memcpy(room, text.data(), text.size());
+        const std::string_view copied(room, text.size());
+        room += kHitTextSize;
+        return copied;
+    };
+    kept.cookie = copy(visit.cookie);
+    kept.host =
+        visit.pooledHost ? std::string_view(visit.pooledHost, visit.host.size()) : copy(visit.host);
+    kept.user = copy(visit.user);
+    if (visit.cookie.size() <= 2) kept.visitor = m_sessions->RememberedVisitor(visit.memo);
+    if (visit.item) {
+        texts.item = *visit.item;
+        kept.item = &texts.item;
+    }
+}
+
+void CHitProcessor::FlushVisits() {
+    if (m_keptCount == 0) return;
+    const std::span<const visit_t> visits(m_keptVisits.get(),
+                                          static_cast<std::size_t>(m_keptCount));
+    m_keptCount = 0;
+    m_sessions->RecordVisits(visits);
 }
 
 // The entries a repeated hit is about to count in start loading together.
@@ -775,7 +860,7 @@ void CHitProcessor::PrefetchAhead(const hit_t& hit, const prepared_hit_t& prep,
         return;
     }
     PrefetchEntriesOf(*prep.path, *prep.referrer, prep.host, prep.pageType);
-    if (m_sessions)
+    if (m_sessions && !m_keptVisits)
         m_sessions->Prefetch(hit.cookiePresent ? hit.Cookie() : "", prep.hostHash,
                              prep.host ? &prep.host->visitor : nullptr);
 }

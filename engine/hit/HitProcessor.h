@@ -99,6 +99,14 @@ public:
     // Frees what Prepare allocated for a preparation (its buffer for texts not remembered).
     static void ReleasePreparation(prepared_hit_t& prep);
 
+    // With `defer`, Count keeps each hit's visit (with copies of the texts it needs that have
+    // no pool copy) and hands the kept visits to the sessions together, in counting order, at
+    // FlushVisits or when a batch's worth is kept: the sessions then load what each visit
+    // reads a few visits ahead. Only the sessions read what visits count, so every count is
+    // the same either way once the visits are flushed.
+    void DeferVisits(bool defer);
+    void FlushVisits();
+
     // The normalised URL and referrer of the last hit counted, and its page type (1-4, or 8).
     std::string_view GetUrl() const { return m_urlView; }
     std::string_view GetReferrer() const { return {m_ref->text, m_ref->length}; }
@@ -127,6 +135,12 @@ private:
     bool PoolReferrerTexts(referrer_facts_t& facts, const char* raw, std::uint32_t rawLength);
     void PrepareHost(const hit_t& hit, prepared_hit_t& prep);
     void PrepareAgent(const hit_t& hit, prepared_hit_t& prep);
+    // Prepare in two halves, so that a batch can begin hits ahead of the one it finishes:
+    // validation, case folding and the hashes, then the rest.
+    void BeginPreparation(hit_t& hit, prepared_hit_t& prep);
+    void FinishPreparation(hit_t& hit, prepared_hit_t& prep);
+    // Starts loading the remembered records of a begun hit's path, referrer and host.
+    void PrefetchRemembered(const prepared_hit_t& prep) const;
     // `path` is the remembered path as logged (pool copy).
     void RememberQueryPairs(path_facts_t& facts, std::string_view path);
     // The preparation's buffer for texts not remembered (allocated on first use).
@@ -208,4 +222,15 @@ private:
     day_memo_t m_hitDay, m_pageViewDay;
     CEntryMemo<user_info_t> m_lastUser;
     referrer_facts_t m_noFacts;  // m_ref before the first hit
+    // Visits kept by DeferVisits, and beside each its path item and room for its cookie, host
+    // and user texts.
+    struct kept_texts_t {
+        path_item_t item;
+        char texts[3 * kHitTextSize];
+    };
+    static constexpr int kKeptVisits = 256;
+    std::unique_ptr<visit_t[]> m_keptVisits;
+    std::unique_ptr<kept_texts_t[]> m_keptTexts;
+    int m_keptCount = 0;
+    void KeepVisit(const visit_t& visit);
 };

@@ -89,6 +89,112 @@ void CVisitorSessions::RecordVisit(const visit_t& visit) {
     if (visit.item) Append(*visitor, *visit.item);
 }
 
+void CVisitorSessions::RecordVisits(std::span<const visit_t> visits) {
+    // Visit k's steps run at k + kAhead - distance, so each step finds what the step before
+    // it loaded a few visits earlier.
+    constexpr std::size_t kAhead = 12;
+    constexpr std::size_t kPathAhead = 8, kMemosAhead = 5, kClosingAhead = 2;
+    const std::size_t n = visits.size();
+    for (std::size_t k = 0; k < n + kAhead; ++k) {
+        if (!m_visitors) return;  // the run's sessions are closed
+        const auto step = [&](std::size_t distance) -> const visit_t* {
+            const std::size_t at = k + distance;
+            return at >= kAhead && at - kAhead < n ? &visits[at - kAhead] : nullptr;
+        };
+        if (const visit_t* v = step(kAhead)) {
+            if (v->visitor)
+                __builtin_prefetch(v->visitor);
+            else
+                Prefetch(v->cookie, v->hostHash, v->memo);
+        }
+        if (const visit_t* v = step(kPathAhead)) PrefetchPath(*v);
+        if (const visit_t* v = step(kMemosAhead)) PrefetchMemos(*v);
+        if (const visit_t* v = step(kClosingAhead)) PrefetchClosing(*v);
+        if (const visit_t* v = step(0)) RecordVisit(*v);
+    }
+}
+
+const visitor_t* CVisitorSessions::ClosingVisitor(const visit_t& visit) const {
+    const visitor_t* visitor = visit.visitor;
+    if (!visitor || visit.cookie.size() > 2 || !m_visitors ||
+        visit.time - visitor->lastHit <= kSessionTimeout)
+        return nullptr;
+    if (visitor->count <= 0 || visitor->first < 0 || visitor->pageViews == 0 || !visitor->path)
+        return nullptr;
+    return visitor;
+}
+
+void CVisitorSessions::PrefetchPath(const visit_t& visit) const {
+    if (const visitor_t* visitor = ClosingVisitor(visit)) {
+        __builtin_prefetch(&visitor->path[visitor->first]);
+        __builtin_prefetch(&visitor->path[visitor->count - 1]);
+    }
+}
+
+void CVisitorSessions::PrefetchMemos(const visit_t& visit) const {
+    const visitor_t* visitor = ClosingVisitor(visit);
+    if (!visitor) return;
+    const path_item_t& first = visitor->path[visitor->first];
+    __builtin_prefetch(MemoSlot(first.page));
+    __builtin_prefetch(MemoSlot(visitor->path[visitor->count - 1].page));
+    if (first.label && m_labelMemos) {
+        const auto address = reinterpret_cast<std::uintptr_t>(first.label);
+        __builtin_prefetch(
+            &m_labelMemos[(address * 0x9e3779b97f4a7c15ull) >> (64 - kLabelMemoBits)]);
+    }
+}
+
+// The entries and links that closing the session will count, or the slots their lookups
+// start at, as CloseSession itself would start loading them.
+void CVisitorSessions::PrefetchClosing(const visit_t& visit) const {
+    const visitor_t* visitor = ClosingVisitor(visit);
+    if (!visitor || !m_pageMemos) return;
+    const path_item_t& first = visitor->path[visitor->first];
+    const path_item_t& last = visitor->path[visitor->count - 1];
+    const auto load = [this](const path_item_t& item, int which, bool entryLink) {
+        const page_memo_t& memo = *MemoSlot(item.page);
+        if (memo.text != item.page || memo.length != item.pageLength) {
+            const std::uint32_t hash = PageHash(item);
+            m_hyperlinks.Prefetch(hash);
+            switch (which) {
+                case kEntryTable:
+                    m_tables.entryPages.Prefetch(hash);
+                    break;
+                case kExitTable:
+                    m_tables.exitPages.Prefetch(hash);
+                    break;
+                default:
+                    m_tables.singleAccessPages.Prefetch(hash);
+                    break;
+            }
+            return;
+        }
+        if (memo.generation == m_generation && memo.entries[which])
+            __builtin_prefetch(memo.entries[which]);
+        const std::uint32_t link = entryLink ? memo.entryLink : memo.exitLink;
+        if (link != CHyperlinkTable::kNoLinkNumber) m_hyperlinks.PrefetchLinkNumber(link);
+    };
+    load(first, kEntryTable, true);
+    if (visitor->pageViews == 1) load(first, kSingleTable, true);
+    load(last, kExitTable, false);
+    // The link from what led to the first page: its page, then the link itself once both
+    // page numbers are remembered.
+    if (first.labelLength == 0 || first.pageLength == 0 || !m_labelMemos) return;
+    const auto address = reinterpret_cast<std::uintptr_t>(first.label);
+    const label_memo_t& label =
+        m_labelMemos[(address * 0x9e3779b97f4a7c15ull) >> (64 - kLabelMemoBits)];
+    if (label.text != first.label || label.length != first.labelLength) {
+        m_hyperlinks.Prefetch(LabelHash(first));
+        return;
+    }
+    const page_memo_t& memo = *MemoSlot(first.page);
+    if (memo.text != first.page || memo.number == CHyperlinkTable::kNoPage) return;
+    if (memo.lastFrom == label.number && memo.lastFromLink != CHyperlinkTable::kNoLinkNumber)
+        m_hyperlinks.PrefetchLinkNumber(memo.lastFromLink);
+    else
+        m_hyperlinks.PrefetchLink(label.number, memo.number);
+}
+
 // Private helpers are inline: only this file calls them, and calls between the exported
 // class's own functions would otherwise go through the PLT.
 
@@ -98,7 +204,8 @@ inline visitor_t* CVisitorSessions::FindVisitor(const visit_t& visit, bool& isNe
     const std::string_view identity = VisitorKey(visit.cookie, visit.host);
     const bool byHost = identity.data() == visit.host.data();
     if (byHost && visit.memo) {
-        if (visitor_t* known = m_visitors->Recall(visit.memo->visitor)) {
+        if (visitor_t* known =
+                visit.visitor ? visit.visitor : m_visitors->Recall(visit.memo->visitor)) {
             m_visitors->Touch();
             return known;
         }
@@ -239,10 +346,8 @@ void CVisitorSessions::CloseSession(visitor_t& visitor, std::int32_t /*nextTime*
 
 inline CVisitorSessions::page_memo_t& CVisitorSessions::MemoOf(const path_item_t& item,
                                                                const page_memo_t* other) {
-    const auto address = reinterpret_cast<std::uintptr_t>(item.page);
-    page_memo_t* memo =
-        m_pageMemos ? &m_pageMemos[(address * 0x9e3779b97f4a7c15ull) >> (64 - kPageMemoBits)]
-                    : &m_spareMemos[0];
+    page_memo_t* memo = MemoSlot(item.page);
+    if (!memo) memo = &m_spareMemos[0];
     if (memo->text == item.page && memo->length == item.pageLength) return *memo;
     if (memo == other) memo = &m_spareMemos[1];
     *memo = page_memo_t{};

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,6 +39,9 @@ struct visit_t {
     // text (equal bytes) for the whole run; RecordVisit reads and refreshes it, and uses it
     // only for hits without an identifying cookie.
     visitor_memo_t* memo = nullptr;
+    // The visitor `memo` named when the visit was kept for RecordVisits (RememberedVisitor),
+    // or null. A host's memo never names another visitor, so it stands for the memo.
+    visitor_t* visitor = nullptr;
 };
 
 // Groups the hits of each visitor into sessions that end after 1800 seconds without a hit, and
@@ -55,6 +59,14 @@ public:
     // Adds one counted hit to its visitor's session, closing the previous session first when
     // the hit comes more than kSessionTimeout seconds after the visitor's last hit.
     void RecordVisit(const visit_t& visit);
+    // RecordVisit for each visit in order, with what each one reads (its visitor, the
+    // visitor's path, the page memos, the entries and links they remember) loading a few
+    // visits ahead: closing a session follows pointers four deep.
+    void RecordVisits(std::span<const visit_t> visits);
+    // The visitor a host's memo names now, for visit_t::visitor; null when it names none.
+    visitor_t* RememberedVisitor(const visitor_memo_t* memo) const {
+        return memo && m_visitors ? m_visitors->Recall(memo->visitor) : nullptr;
+    }
     // Starts loading what a coming RecordVisit reads: the visitor's record when `memo` (the
     // host's memo) remembers it, else its index slot (`hostHash`: Hash(0) of the host). A
     // stale memo only wastes the prefetch.
@@ -92,6 +104,13 @@ private:
 
     // The visit's visitor; `isNew` when it was made for this hit (key set, session not started).
     visitor_t* FindVisitor(const visit_t& visit, bool& isNew);
+    // For loading ahead: the remembered visitor whose session a coming visit looks set to
+    // close, as things stand now (null when unknown). Reads only; a guess that turns out
+    // wrong costs a wasted load.
+    const visitor_t* ClosingVisitor(const visit_t& visit) const;
+    void PrefetchPath(const visit_t& visit) const;
+    void PrefetchMemos(const visit_t& visit) const;
+    void PrefetchClosing(const visit_t& visit) const;
     // What closing sessions remembers of a page (by its pool text: hit processing hands the
     // resources table's copy, the same for every hit on the page): its hyperlink page, its links
     // from (site entry), to (site exit) and from the page that last led to it, and its entries in
@@ -159,6 +178,12 @@ private:
     // is the memo the same session already holds, which a colliding page does not evict.
     [[gnu::always_inline]] page_memo_t& MemoOf(const path_item_t& item,
                                                const page_memo_t* other = nullptr);
+    // The memo slot of a page text (direct-mapped by its address); null after the release.
+    page_memo_t* MemoSlot(const char* text) const {
+        if (!m_pageMemos) return nullptr;
+        const auto address = reinterpret_cast<std::uintptr_t>(text);
+        return &m_pageMemos[(address * 0x9e3779b97f4a7c15ull) >> (64 - kPageMemoBits)];
+    }
     [[gnu::always_inline]] CFastHashTable<referinfo_t>& Table(int which);
     // The memo of an item's label, null when it remembers another; the label's page, through
     // the memo (hash: the label's Hash(0), or 0 when not known yet).

@@ -114,6 +114,16 @@ public:
         if (m_slots) __builtin_prefetch(&m_slots[m_compact ? 0 : m_range(hash)]);
     }
 
+    // Calls load(entry) for the entry in the first slot a key with Hash(0) = `hash` probes,
+    // when that slot holds a key of the same hash, so that a caller can start loading what
+    // the entry points to before the lookup compares keys. Reads only this table.
+    template <typename F>
+    void PeekFirst(uint32_t hash, F&& load) const {
+        if (!m_slots || m_compact || m_sorted) return;
+        const Slot& slot = m_slots[m_range(hash)];
+        if (slot.used && slot.hash == hash) load(slot.entry);
+    }
+
     // Turns the table into its item array of at most `limit` entries, most hits (or larger
     // keys) first, fewest first with `ascending`; equal entries keep their slot order.
     // Costs about count + limit x log(limit) comparisons. Frees the slot array.

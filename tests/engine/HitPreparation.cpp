@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <random>
 #include <set>
@@ -328,6 +329,32 @@ TEST_F(HitPreparationTest, MalformedAndFilteredPreparationsCountNothing) {
         EXPECT_FALSE(preps[0].ready);
         EXPECT_EQ(run.tables.counters.totalHits, 2u);
         for (prepared_hit_t& prep : preps) CHitProcessor::ReleasePreparation(prep);
+    }
+}
+
+// Counting keeps each hit's visit and hands the kept ones to the sessions later, while the
+// scanner refills the hit's record at once: the kept visits must not read the record, and
+// visits handed over later (a full keep flushed mid-run, texts repeated a few hits apart, as
+// preparing a batch begins hits ahead of the one it finishes) must count as at once.
+TEST_F(HitPreparationTest, VisitsKeptForTheSessionsCountLikeVisitsRecordedAtOnce) {
+    for (const auto& [seed, distinct] : {std::pair{3u, 400}, std::pair{17u, 6}}) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        const std::vector<hit_t> hits = MakeHits(seed, 3000, distinct);
+        const std::string direct = ProcessInline(hits);
+        EXPECT_EQ(ProcessOverlapped(hits), direct);
+
+        run_t run;
+        run.processor->DeferVisits(true);
+        auto record = std::make_unique<hit_t>();
+        for (const hit_t& hit : hits) {
+            *record = hit;
+            EXPECT_EQ(run.processor->ProcessHit(*record), 1);
+            std::memset(record->cookie, 'x', kHitTextMax);
+            std::memset(record->host, 'x', kHitTextMax);
+            std::memset(record->user, 'x', kHitTextMax);
+        }
+        run.processor->DeferVisits(false);
+        EXPECT_EQ(run.Finish(), direct);
     }
 }
 

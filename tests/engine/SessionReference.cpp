@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <deque>
 #include <map>
 #include <random>
 #include <string>
@@ -13,7 +14,9 @@
 
 // Closing sessions remembers pages, links and table entries between sessions. Whatever it
 // remembers, every count and every slot order must be what counting each session by its texts
-// gives: a straightforward closer below counts the same visits into tables of its own.
+// gives: a straightforward closer below counts the same visits into tables of its own. Visits
+// go to the sessions one by one, or kept and handed over in chunks of random length with the
+// hosts' memos and the visitors they named when kept, as hit processing hands them over.
 namespace {
 
 constexpr std::int32_t kStart = 1700000000;
@@ -25,8 +28,11 @@ struct ref_visitor_t {
     std::int32_t lastHit = 0;
 };
 
-class SessionReferenceTest : public testing::TestWithParam<unsigned> {
+class SessionReferenceTest : public testing::TestWithParam<std::tuple<unsigned, bool>> {
 protected:
+    static unsigned Seed() { return std::get<0>(GetParam()); }
+    static bool Batched() { return std::get<1>(GetParam()); }
+
     void SetUp() override {
         PoolCreate();
         tags.AddTriggerInformation({CTagInformation::ANYPAGE, "/p1*", "p1"});
@@ -60,7 +66,7 @@ protected:
         visit.isPage = isPage;
         visit.user = user;
         visit.item = item;
-        sessions->RecordVisit(visit);
+        Record(visit);
 
         ref_visitor_t& v = refVisitors[host];
         const bool known = refSeen.count(host) > 0;
@@ -82,6 +88,30 @@ protected:
         }
         v.lastHit = time;
         if (item) v.items.push_back(*item);
+    }
+
+    // The visit with copies of what it points to, kept until the chunk is full.
+    void Record(visit_t visit) {
+        if (!Batched()) {
+            sessions->RecordVisit(visit);
+            return;
+        }
+        const std::string& host = keptTexts.emplace_back(visit.host);
+        visit.host = host;
+        visit.user = keptTexts.emplace_back(visit.user);
+        if (visit.item) visit.item = &keptItems.emplace_back(*visit.item);
+        visit.memo = &memos[host];
+        visit.visitor = sessions->RememberedVisitor(visit.memo);
+        kept.push_back(visit);
+        if (kept.size() >= chunk) Flush();
+    }
+
+    void Flush() {
+        sessions->RecordVisits(kept);
+        kept.clear();
+        keptTexts.clear();
+        keptItems.clear();
+        chunk = 1 + chunkRandom() % 300;
     }
 
     static void RefCount(CFastHashTable<referinfo_t>& table, const path_item_t& item) {
@@ -153,6 +183,7 @@ protected:
     void Finish(std::int32_t time) {
         time += 10 * 86400;
         for (const auto& [name, visitor] : refVisitors) Visit(name, time, nullptr, false, "-", 200);
+        if (Batched()) Flush();
         sessions->CloseAllSessions();
         for (const auto& entry : refVisitors) RefClose(entry.second);
 
@@ -181,6 +212,12 @@ protected:
     CTagInformation tags;
     CRunTables tables;
     std::unique_ptr<CVisitorSessions> sessions;
+    std::vector<visit_t> kept;
+    std::deque<std::string> keptTexts;
+    std::deque<path_item_t> keptItems;
+    std::map<std::string, visitor_memo_t> memos;
+    std::mt19937 chunkRandom{7};
+    std::size_t chunk = 1;
 
     std::map<std::string, ref_visitor_t> refVisitors;
     std::map<std::string, bool> refSeen;
@@ -196,7 +233,7 @@ protected:
 // of many pages, a page text reaching sessions under a second pool copy now and then, and
 // users added to the user table while sessions count.
 TEST_P(SessionReferenceTest, CountsAndSlotOrdersMatchCountingByText) {
-    std::mt19937 random(GetParam());
+    std::mt19937 random(Seed());
     const auto pick = [&random](std::uint32_t n) {
         return static_cast<std::uint32_t>(random() % n);
     };
@@ -268,7 +305,7 @@ TEST_P(SessionReferenceTest, ARememberedPageStillGrowsATableOverHalfFull) {
         items[i].pageType = page_type_t::PAGE;
     }
     // The seed picks the repeated page among the last few, so its memo is fresh.
-    const std::uint32_t repeated = pages - 1 - GetParam() % 3;
+    const std::uint32_t repeated = pages - 1 - Seed() % 3;
     for (std::uint32_t i = 0; i < pages; ++i) {
         const std::string host = "h" + std::to_string(i);
         Visit(host, time, &items[i], true, "-", 200);
@@ -280,10 +317,12 @@ TEST_P(SessionReferenceTest, ARememberedPageStillGrowsATableOverHalfFull) {
     }
     Visit("again", time + 4000, &items[repeated], true, "-", 200);
     Visit("again", time + 6000, nullptr, false, "-", 200);
+    if (Batched()) Flush();
     EXPECT_GT(tables.entryPages.GetCapacity(), 8192u);
     Finish(time + 8000);
 }
 
-INSTANTIATE_TEST_SUITE_P(Seeds, SessionReferenceTest, testing::Values(1u, 2u, 3u));
+INSTANTIATE_TEST_SUITE_P(Seeds, SessionReferenceTest,
+                         testing::Combine(testing::Values(1u, 2u, 3u), testing::Bool()));
 
 }  // namespace
