@@ -51,12 +51,12 @@ hit_options_t MakeHitOptions(const analysis_context_t& context) {
 CHitProcessingConsumer::CHitProcessingConsumer(analysis_context_t& context, CHitRunState& state)
     : m_processor(*context.tables, state.sessions.get(), MakeHitOptions(context),
                   state.Classifiers(), &context.cookieData) {
-    m_processor.DeferVisits(true);
+    m_processor.DeferCounts(true);
 }
 
 CHitProcessingConsumer::~CHitProcessingConsumer() {
     // The sessions are closed after the scan, which ends with this consumer.
-    m_processor.FlushVisits();
+    m_processor.FlushDeferred();
     for (batch_preparations_t& prepared : m_prepared) {
         if (!prepared.hits) continue;
         for (int i = 0; i < kHitBatchSize; ++i) CHitProcessor::ReleasePreparation(prepared.hits[i]);
@@ -116,8 +116,6 @@ void CHitProcessingConsumer::ProcessHit(hit_t* hit) {
         m_processor.PrefetchAhead(hit[kRecordsAhead], prep[kRecordsAhead], true);
     if (left >= kEntriesAhead)
         m_processor.PrefetchAhead(hit[kEntriesAhead], prep[kEntriesAhead], false);
-    if (left >= kChildTableAhead) m_processor.PrefetchPageReferrers(prep[kChildTableAhead], false);
-    if (left >= kChildSlotsAhead) m_processor.PrefetchPageReferrers(prep[kChildSlotsAhead], true);
     m_processor.Count(*hit, *prep);
 }
 

@@ -72,10 +72,6 @@ private:
     static constexpr int kPreparationAhead = 16;
     static constexpr int kRecordsAhead = 8;
     static constexpr int kEntriesAhead = 4;
-    // The page-referrer pair, the one count behind three loads in a row: the page's referrer
-    // table two hits ahead, its slots one hit ahead.
-    static constexpr int kChildTableAhead = 2;
-    static constexpr int kChildSlotsAhead = 1;
 
     batch_preparations_t m_prepared[kPreparedBatches];
     const prepared_hit_t* m_batchEnd = nullptr;  // end of the preparations of the last hit found

@@ -401,8 +401,11 @@ void CHitProcessor::CountReferrerSide(hit_t& hit, prepared_hit_t& prep) {
         prep.referrerLabel = page->text;
         prep.referrerLabelLength = page->length;
     }
-    CountPair(m_tables.pageReferrers, url, referrer,
-              path.remembered ? &path.memo.pageReferrers : nullptr);
+    CEntryMemo<nested_info_t>* memo = path.remembered ? &path.memo.pageReferrers : nullptr;
+    if (m_keptPairs)
+        KeepPair(url, referrer, memo);
+    else
+        CountPair(m_tables.pageReferrers, url, referrer, memo);
 }
 
 // An external referrer's origin, domain and search.
@@ -774,21 +777,81 @@ int CHitProcessor::Count(hit_t& hit, prepared_hit_t& prep) {
     return 1;
 }
 
-void CHitProcessor::DeferVisits(bool defer) {
+void CHitProcessor::DeferCounts(bool defer) {
     if (!defer) {
-        FlushVisits();
+        FlushDeferred();
         m_keptVisits.reset();
         m_keptTexts.reset();
+        m_keptPairs.reset();
+        m_pairTexts = {};
     } else if (!m_keptVisits) {
-        m_keptVisits = std::make_unique<visit_t[]>(kKeptVisits);
-        m_keptTexts = std::make_unique<kept_texts_t[]>(kKeptVisits);
+        m_keptVisits = std::make_unique<visit_t[]>(kKeptCounts);
+        m_keptTexts = std::make_unique<kept_texts_t[]>(kKeptCounts);
+        m_keptPairs = std::make_unique<kept_pair_t[]>(kKeptCounts);
+        m_pairTexts.resize(kKeptCounts * 2 * (m_normalizer.GetMaxLength() + 1));
+    }
+}
+
+void CHitProcessor::FlushDeferred() {
+    FlushPairs();
+    FlushVisits();
+}
+
+void CHitProcessor::KeepPair(hashed_text_t url, hashed_text_t referrer,
+                             CEntryMemo<nested_info_t>* memo) {
+    if (m_keptPairCount == kKeptCounts) FlushPairs();
+    const std::size_t room = m_normalizer.GetMaxLength() + 1;
+    char* texts = m_pairTexts.data() + static_cast<std::size_t>(m_keptPairCount) * 2 * room;
+    // Texts worked out per hit live in the hit's preparation, which the parsing thread reuses.
+    const auto own = [&texts, room](hashed_text_t& text) {
+        if (text.pooled) return;
+        std::memcpy(texts, text.text.data(), text.text.size());
+        text.text = std::string_view(texts, text.text.size());
+        texts += room;
+    };
+    own(url);
+    own(referrer);
+    m_keptPairs[m_keptPairCount++] = {url, referrer, memo};
+}
+
+void CHitProcessor::PrefetchPair(const kept_pair_t& pair, int step) const {
+    if (!pair.memo) return;
+    if (step == 0) {
+        // Only a hint: a page entry that moved since is not read.
+        __builtin_prefetch(pair.memo->entry);
+        return;
+    }
+    const nested_info_t* page = m_tables.pageReferrers.Recall(*pair.memo);
+    if (!page || !page->children) return;
+    if (step == 1)
+        __builtin_prefetch(page->children);
+    else
+        page->children->Prefetch(pair.referrer.hash);
+}
+
+void CHitProcessor::FlushPairs() {
+    // A pair follows three pointers (the page's entry, its referrer table, that table's
+    // slots): kept pair k takes each step a few pairs before it is counted.
+    constexpr int kAhead = 8;
+    constexpr int kSteps[3] = {8, 4, 2};
+    const int n = m_keptPairCount;
+    m_keptPairCount = 0;
+    for (int k = 0; k < n + kAhead; ++k) {
+        for (int step = 0; step < 3; ++step) {
+            const int at = k + kSteps[step] - kAhead;
+            if (at >= 0 && at < n) PrefetchPair(m_keptPairs[at], step);
+        }
+        if (k >= kAhead) {
+            kept_pair_t& pair = m_keptPairs[k - kAhead];
+            CountPair(m_tables.pageReferrers, pair.url, pair.referrer, pair.memo);
+        }
     }
 }
 
 // The record's texts live only while its hit is counted: a kept visit points at pool copies
 // or at copies of its own.
 void CHitProcessor::KeepVisit(const visit_t& visit) {
-    if (m_keptCount == kKeptVisits) FlushVisits();
+    if (m_keptCount == kKeptCounts) FlushVisits();
     visit_t& kept = m_keptVisits[m_keptCount];
     kept_texts_t& texts = m_keptTexts[m_keptCount];
     ++m_keptCount;
@@ -832,21 +895,8 @@ void CHitProcessor::PrefetchEntriesOf(const path_facts_t& path, const referrer_f
             __builtin_prefetch(path.memo.resource.entry);
             __builtin_prefetch(path.memo.typed.entry);
         }
-        if (ref.external) __builtin_prefetch(path.memo.pageReferrers.entry);
     }
     if (ref.external && ref.remembered) __builtin_prefetch(ref.referringPage.entry);
-}
-
-void CHitProcessor::PrefetchPageReferrers(const prepared_hit_t& prep, bool slots) const {
-    if (!prep.ready || !prep.valid || prep.filtered) return;
-    const path_facts_t& path = *prep.path;
-    if (!path.remembered || !prep.referrer->external) return;
-    const nested_info_t* page = m_tables.pageReferrers.Recall(path.memo.pageReferrers);
-    if (!page || !page->children) return;
-    if (slots)
-        page->children->Prefetch(prep.referrer->hash);
-    else
-        __builtin_prefetch(page->children);
 }
 
 void CHitProcessor::PrefetchAhead(const hit_t& hit, const prepared_hit_t& prep,

@@ -93,19 +93,17 @@ public:
     // records (`records`) or, once those have had time to arrive, the table entries and the
     // visitor they remember. Reads nothing the preparing thread may still change.
     void PrefetchAhead(const hit_t& hit, const prepared_hit_t& prep, bool records) const;
-    // The last two steps for the page-referrer pair a hit will count: its page's referrer
-    // table once the page's entry has arrived (`slots` false), then that table's slots.
-    void PrefetchPageReferrers(const prepared_hit_t& prep, bool slots) const;
     // Frees what Prepare allocated for a preparation (its buffer for texts not remembered).
     static void ReleasePreparation(prepared_hit_t& prep);
 
-    // With `defer`, Count keeps each hit's visit (with copies of the texts it needs that have
-    // no pool copy) and hands the kept visits to the sessions together, in counting order, at
-    // FlushVisits or when a batch's worth is kept: the sessions then load what each visit
-    // reads a few visits ahead. Only the sessions read what visits count, so every count is
-    // the same either way once the visits are flushed.
-    void DeferVisits(bool defer);
-    void FlushVisits();
+    // With `defer`, Count keeps each hit's visit and its page-referrer pair (with copies of
+    // the texts they need that have no pool copy) and counts the kept ones together, in
+    // counting order, at FlushDeferred or when a batch's worth is kept: each kept count then
+    // loads what it reads a few counts ahead, in a loop of its own. Only the sessions read what
+    // visits count, and nothing but the pairs reads the page-referrer table, so every count is
+    // the same either way once flushed.
+    void DeferCounts(bool defer);
+    void FlushDeferred();
 
     // The normalised URL and referrer of the last hit counted, and its page type (1-4, or 8).
     std::string_view GetUrl() const { return m_urlView; }
@@ -222,15 +220,30 @@ private:
     day_memo_t m_hitDay, m_pageViewDay;
     CEntryMemo<user_info_t> m_lastUser;
     referrer_facts_t m_noFacts;  // m_ref before the first hit
-    // Visits kept by DeferVisits, and beside each its path item and room for its cookie, host
+    // Visits kept by DeferCounts, and beside each its path item and room for its cookie, host
     // and user texts.
     struct kept_texts_t {
         path_item_t item;
         char texts[3 * kHitTextSize];
     };
-    static constexpr int kKeptVisits = 256;
+    static constexpr int kKeptCounts = 256;
     std::unique_ptr<visit_t[]> m_keptVisits;
     std::unique_ptr<kept_texts_t[]> m_keptTexts;
     int m_keptCount = 0;
     void KeepVisit(const visit_t& visit);
+    void FlushVisits();
+    // Page-referrer pairs kept by DeferCounts; texts without a pool copy are copied to the
+    // pair's room in m_pairTexts.
+    struct kept_pair_t {
+        hashed_text_t url, referrer;
+        CEntryMemo<nested_info_t>* memo;
+    };
+    std::unique_ptr<kept_pair_t[]> m_keptPairs;
+    std::vector<char> m_pairTexts;
+    int m_keptPairCount = 0;
+    void KeepPair(hashed_text_t url, hashed_text_t referrer, CEntryMemo<nested_info_t>* memo);
+    void FlushPairs();
+    // Starts loading, for a kept pair a few places on, its page's entry, that entry's
+    // referrer table, or that table's slots (steps 0, 1, 2), each once the step before loaded.
+    void PrefetchPair(const kept_pair_t& pair, int step) const;
 };

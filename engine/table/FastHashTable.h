@@ -110,8 +110,21 @@ public:
 
     // Starts loading the first slot a key with Hash(0) = `hash` probes, so that the lookups of
     // one hit in several large tables wait for memory together rather than one after another.
+    // A compact table loads the entry whose tag matches, else the one an insertion would fill.
     void Prefetch(uint32_t hash) const {
-        if (m_slots) __builtin_prefetch(&m_slots[m_compact ? 0 : m_range(hash)]);
+        if (!m_slots) return;
+        if (!m_compact) {
+            __builtin_prefetch(&m_slots[m_range(hash)]);
+            return;
+        }
+        const uint8_t tag = static_cast<uint8_t>(hash >> 24);
+        for (uint32_t i = 0; i < m_count; ++i) {
+            if (m_tag[i] == tag) {
+                __builtin_prefetch(&m_slots[i]);
+                return;
+            }
+        }
+        if (m_count < m_compactSize) __builtin_prefetch(&m_slots[m_count]);
     }
 
     // Calls load(entry) for the entry in the first slot a key with Hash(0) = `hash` probes,

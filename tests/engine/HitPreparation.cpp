@@ -332,29 +332,36 @@ TEST_F(HitPreparationTest, MalformedAndFilteredPreparationsCountNothing) {
     }
 }
 
-// Counting keeps each hit's visit and hands the kept ones to the sessions later, while the
-// scanner refills the hit's record at once: the kept visits must not read the record, and
-// visits handed over later (a full keep flushed mid-run, texts repeated a few hits apart, as
-// preparing a batch begins hits ahead of the one it finishes) must count as at once.
-TEST_F(HitPreparationTest, VisitsKeptForTheSessionsCountLikeVisitsRecordedAtOnce) {
+// Counting keeps each hit's visit and page-referrer pair and counts the kept ones later, while
+// the scanner refills the hit's record and the parsing thread reuses its preparation at once:
+// kept counts must read neither, texts without a pool copy included (none are remembered with
+// a limit of 0). Kept counts flushed mid-run, and texts repeated a few hits apart (preparing a
+// batch begins hits ahead of the one it finishes), must count as at once.
+TEST_F(HitPreparationTest, CountsKeptForLaterCountLikeCountsMadeAtOnce) {
     for (const auto& [seed, distinct] : {std::pair{3u, 400}, std::pair{17u, 6}}) {
-        SCOPED_TRACE("seed " + std::to_string(seed));
         const std::vector<hit_t> hits = MakeHits(seed, 3000, distinct);
-        const std::string direct = ProcessInline(hits);
-        EXPECT_EQ(ProcessOverlapped(hits), direct);
+        for (const std::uint32_t remembered : {65536u, 0u}) {
+            SCOPED_TRACE("seed " + std::to_string(seed) + ", remembered " +
+                         std::to_string(remembered));
+            const std::string direct = ProcessInline(hits, remembered);
+            if (remembered > 0) {
+                EXPECT_EQ(ProcessOverlapped(hits), direct);
+            }
 
-        run_t run;
-        run.processor->DeferVisits(true);
-        auto record = std::make_unique<hit_t>();
-        for (const hit_t& hit : hits) {
-            *record = hit;
-            EXPECT_EQ(run.processor->ProcessHit(*record), 1);
-            std::memset(record->cookie, 'x', kHitTextMax);
-            std::memset(record->host, 'x', kHitTextMax);
-            std::memset(record->user, 'x', kHitTextMax);
+            run_t run(remembered);
+            run.processor->DeferCounts(true);
+            auto record = std::make_unique<hit_t>();
+            for (const hit_t& hit : hits) {
+                *record = hit;
+                EXPECT_EQ(run.processor->ProcessHit(*record), 1);
+                std::memset(record->cookie, 'x', kHitTextMax);
+                std::memset(record->host, 'x', kHitTextMax);
+                std::memset(record->user, 'x', kHitTextMax);
+                std::memset(record->referrer, 'x', kHitTextMax);
+            }
+            run.processor->DeferCounts(false);
+            EXPECT_EQ(run.Finish(), direct);
         }
-        run.processor->DeferVisits(false);
-        EXPECT_EQ(run.Finish(), direct);
     }
 }
 
