@@ -17,6 +17,7 @@ size_t PageRounded(size_t bytes) {
 }
 
 constexpr size_t kAlignment = 8;
+constexpr size_t kLine = 64;  // stretches start and end on cache line boundaries
 
 std::unique_ptr<CStringPool>& ThePool() {
     static std::unique_ptr<CStringPool> pool;
@@ -28,7 +29,9 @@ std::unique_ptr<CStringPool>& ThePool() {
 const size_t CStringPool::kDefaultChunkSize = PageRounded(25000000);
 
 CStringPool::CStringPool(size_t chunkSize, size_t limit)
-    : m_chunkSize(chunkSize > 0 ? chunkSize : kDefaultChunkSize), m_limit(limit) {}
+    : m_chunkSize(chunkSize > 0 ? chunkSize : kDefaultChunkSize),
+      m_limit(limit),
+      m_stretch(m_chunkSize / 32 / kLine * kLine) {}
 
 CStringPool::~CStringPool() = default;
 
@@ -52,6 +55,29 @@ void CStringPool::ReportFailure() {
     ProgressAddError("Memory Limit reached.", "");
 }
 
+unsigned char* CStringPool::Carve(size_t bytes, size_t alignment) {
+    const auto aligned = [&]() -> size_t {
+        const auto base = reinterpret_cast<std::uintptr_t>(m_chunks.back().memory.get());
+        return (base + m_used + alignment - 1) / alignment * alignment - base;
+    };
+    if (m_chunks.empty() || m_chunks.back().size < aligned() ||
+        m_chunks.back().size - aligned() < bytes) {
+        // A fresh chunk starts aligned to at least 16 bytes.
+        if (!AddChunk(alignment > 16 ? bytes + alignment : bytes)) return nullptr;
+    }
+    const size_t at = aligned();
+    m_used = at + bytes;
+    return m_chunks.back().memory.get() + at;
+}
+
+CStringPool::Cursor& CStringPool::CursorOf(std::thread::id thread) {
+    for (size_t i = 0; i < m_cursorCount; ++i)
+        if (m_cursors[i].thread == thread) return m_cursors[i];
+    if (m_cursorCount == kCursors) return m_cursors[kCursors - 1];
+    m_cursors[m_cursorCount].thread = thread;
+    return m_cursors[m_cursorCount++];
+}
+
 void* CStringPool::Alloc(size_t bytes) {
     std::lock_guard lock(m_mutex);
     const size_t rounded = (bytes + kAlignment - 1) / kAlignment * kAlignment;
@@ -59,14 +85,22 @@ void* CStringPool::Alloc(size_t bytes) {
         ReportFailure();
         return nullptr;
     }
-    if (m_chunks.empty() || m_chunks.back().size - m_used < rounded) {
-        if (!AddChunk(rounded)) {
-            ReportFailure();
-            return nullptr;
+    unsigned char* p = nullptr;
+    if (rounded > m_stretch) {
+        p = Carve(rounded, kAlignment);
+    } else {
+        Cursor& cursor = CursorOf(std::this_thread::get_id());
+        if (cursor.left < rounded) {
+            cursor.next = Carve(m_stretch, kLine);
+            cursor.left = cursor.next ? m_stretch : 0;
+        }
+        if (cursor.left >= rounded) {
+            p = cursor.next;
+            cursor.next += rounded;
+            cursor.left -= rounded;
         }
     }
-    void* p = m_chunks.back().memory.get() + m_used;
-    m_used += rounded;
+    if (!p) ReportFailure();
     return p;
 }
 

@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <cstring>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/table/StringPool.h"
@@ -28,6 +30,35 @@ TEST_F(StringPoolTest, CopiesAreZeroTerminatedAndSurviveLaterChunks) {
     }
     EXPECT_GT(pool.GetChunkCount(), 1u);
     for (const auto& [copy, text] : copies) EXPECT_STREQ(copy, text.c_str());
+}
+
+// The parsing thread reads what it allocated while the counting thread writes what it did: a
+// cache line holding both would move between the cores at every write. Blocks requested in
+// turn by two threads, across stretches and chunks, never share a line, and each survives.
+TEST_F(StringPoolTest, BlocksOfTwoThreadsNeverShareACacheLine) {
+    CStringPool pool(32 * 1024);  // stretches of 1 KB
+    std::vector<std::pair<char*, std::string>> copies[2];
+    const auto take = [&](int who, int i) {
+        const std::string text = std::to_string(who) + "-" + std::string(i % 40, 'x');
+        char* copy = pool.Copy(text.data(), text.size());
+        ASSERT_NE(copy, nullptr);
+        copies[who].emplace_back(copy, text);
+    };
+    for (int i = 0; i < 3000; ++i) {
+        take(0, i);
+        std::thread([&] { take(1, i); }).join();
+    }
+    EXPECT_GT(pool.GetChunkCount(), 2u);
+    std::set<std::uintptr_t> lines[2];
+    for (int who = 0; who < 2; ++who) {
+        for (const auto& [copy, text] : copies[who]) {
+            EXPECT_STREQ(copy, text.c_str());
+            const auto begin = reinterpret_cast<std::uintptr_t>(copy);
+            for (std::uintptr_t line = begin / 64; line <= (begin + text.size()) / 64; ++line)
+                lines[who].insert(line);
+        }
+    }
+    for (const std::uintptr_t line : lines[0]) EXPECT_EQ(lines[1].count(line), 0u) << line;
 }
 
 TEST_F(StringPoolTest, LargeRequestGetsAChunkOfItsOwnSize) {
