@@ -110,6 +110,7 @@ void CHitProcessingConsumer::ProcessHit(hit_t* hit) {
         __builtin_prefetch(&ahead.cookieLen);
         __builtin_prefetch(&ahead.hostLen);
         __builtin_prefetch(&ahead.userLen);
+        __builtin_prefetch(ahead.user);
         __builtin_prefetch(&ahead.bytes);
     }
     if (left >= kRecordsAhead)

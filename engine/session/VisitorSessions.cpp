@@ -92,8 +92,8 @@ void CVisitorSessions::RecordVisit(const visit_t& visit) {
 void CVisitorSessions::RecordVisits(std::span<const visit_t> visits) {
     // Visit k's steps run at k + kAhead - distance, so each step finds what the step before
     // it loaded a few visits earlier.
-    constexpr std::size_t kAhead = 12;
-    constexpr std::size_t kPathAhead = 8, kMemosAhead = 5, kClosingAhead = 2;
+    constexpr std::size_t kAhead = 16;
+    constexpr std::size_t kPathAhead = 11, kMemosAhead = 7, kClosingAhead = 3;
     const std::size_t n = visits.size();
     for (std::size_t k = 0; k < n + kAhead; ++k) {
         if (!m_visitors) return;  // the run's sessions are closed
