@@ -867,7 +867,7 @@ void CHitProcessor::KeepVisit(const visit_t& visit) {
     kept.host =
         visit.pooledHost ? std::string_view(visit.pooledHost, visit.host.size()) : copy(visit.host);
     kept.user = copy(visit.user);
-    if (visit.cookie.size() <= 2) kept.visitor = m_sessions->RememberedVisitor(visit.memo);
+    kept.visitor = m_sessions->RememberedVisitor(visit.memo);
     if (visit.item) {
         texts.item = *visit.item;
         kept.item = &texts.item;

@@ -137,11 +137,7 @@ void CVisitorSessions::PrefetchMemos(const visit_t& visit) const {
     const path_item_t& first = visitor->path[visitor->first];
     __builtin_prefetch(MemoSlot(first.page));
     __builtin_prefetch(MemoSlot(visitor->path[visitor->count - 1].page));
-    if (first.label && m_labelMemos) {
-        const auto address = reinterpret_cast<std::uintptr_t>(first.label);
-        __builtin_prefetch(
-            &m_labelMemos[(address * 0x9e3779b97f4a7c15ull) >> (64 - kLabelMemoBits)]);
-    }
+    if (first.label && m_labelMemos) __builtin_prefetch(LabelSlot(first.label));
 }
 
 // The entries and links that closing the session will count, or the slots their lookups
@@ -151,48 +147,39 @@ void CVisitorSessions::PrefetchClosing(const visit_t& visit) const {
     if (!visitor || !m_pageMemos) return;
     const path_item_t& first = visitor->path[visitor->first];
     const path_item_t& last = visitor->path[visitor->count - 1];
-    const auto load = [this](const path_item_t& item, int which, bool entryLink) {
+    const auto load = [this](const path_item_t& item, int which) -> const page_memo_t* {
         const page_memo_t& memo = *MemoSlot(item.page);
         if (memo.text != item.page || memo.length != item.pageLength) {
             const std::uint32_t hash = PageHash(item);
             m_hyperlinks.Prefetch(hash);
-            switch (which) {
-                case kEntryTable:
-                    m_tables.entryPages.Prefetch(hash);
-                    break;
-                case kExitTable:
-                    m_tables.exitPages.Prefetch(hash);
-                    break;
-                default:
-                    m_tables.singleAccessPages.Prefetch(hash);
-                    break;
-            }
-            return;
+            Table(which).Prefetch(hash);
+            return nullptr;
         }
         if (memo.generation == m_generation && memo.entries[which])
             __builtin_prefetch(memo.entries[which]);
-        const std::uint32_t link = entryLink ? memo.entryLink : memo.exitLink;
+        return &memo;
+    };
+    const auto loadLink = [this](std::uint32_t link) {
         if (link != CHyperlinkTable::kNoLinkNumber) m_hyperlinks.PrefetchLinkNumber(link);
     };
-    load(first, kEntryTable, true);
-    if (visitor->pageViews == 1) load(first, kSingleTable, true);
-    load(last, kExitTable, false);
+    const page_memo_t* firstMemo = load(first, kEntryTable);
+    if (firstMemo) loadLink(firstMemo->entryLink);
+    if (visitor->pageViews == 1) load(first, kSingleTable);
+    if (const page_memo_t* lastMemo = load(last, kExitTable)) loadLink(lastMemo->exitLink);
     // The link from what led to the first page: its page, then the link itself once both
     // page numbers are remembered.
     if (first.labelLength == 0 || first.pageLength == 0 || !m_labelMemos) return;
-    const auto address = reinterpret_cast<std::uintptr_t>(first.label);
-    const label_memo_t& label =
-        m_labelMemos[(address * 0x9e3779b97f4a7c15ull) >> (64 - kLabelMemoBits)];
-    if (label.text != first.label || label.length != first.labelLength) {
+    const label_memo_t* label = LabelMemoOf(first);
+    if (!label) {
         m_hyperlinks.Prefetch(LabelHash(first));
         return;
     }
-    const page_memo_t& memo = *MemoSlot(first.page);
-    if (memo.text != first.page || memo.number == CHyperlinkTable::kNoPage) return;
-    if (memo.lastFrom == label.number && memo.lastFromLink != CHyperlinkTable::kNoLinkNumber)
-        m_hyperlinks.PrefetchLinkNumber(memo.lastFromLink);
+    if (!firstMemo || firstMemo->number == CHyperlinkTable::kNoPage) return;
+    if (firstMemo->lastFrom == label->number &&
+        firstMemo->lastFromLink != CHyperlinkTable::kNoLinkNumber)
+        loadLink(firstMemo->lastFromLink);
     else
-        m_hyperlinks.PrefetchLink(label.number, memo.number);
+        m_hyperlinks.PrefetchLink(label->number, firstMemo->number);
 }
 
 // Private helpers are inline: only this file calls them, and calls between the exported
@@ -356,7 +343,7 @@ inline CVisitorSessions::page_memo_t& CVisitorSessions::MemoOf(const path_item_t
     return *memo;
 }
 
-inline CFastHashTable<referinfo_t>& CVisitorSessions::Table(int which) {
+inline CFastHashTable<referinfo_t>& CVisitorSessions::Table(int which) const {
     return which == kEntryTable  ? m_tables.entryPages
            : which == kExitTable ? m_tables.exitPages
                                  : m_tables.singleAccessPages;
@@ -524,11 +511,10 @@ inline std::uint32_t CVisitorSessions::ItemPageNumber(const closing_t& closing, 
 }
 
 // Labels are interned or table keys: one pool text per label, as for pages.
-inline CVisitorSessions::label_memo_t* CVisitorSessions::LabelMemoOf(const path_item_t& item) {
-    if (!m_labelMemos) return nullptr;
-    const auto address = reinterpret_cast<std::uintptr_t>(item.label);
-    label_memo_t& memo = m_labelMemos[(address * 0x9e3779b97f4a7c15ull) >> (64 - kLabelMemoBits)];
-    return memo.text == item.label && memo.length == item.labelLength ? &memo : nullptr;
+inline CVisitorSessions::label_memo_t* CVisitorSessions::LabelMemoOf(
+    const path_item_t& item) const {
+    label_memo_t* memo = LabelSlot(item.label);
+    return memo && memo->text == item.label && memo->length == item.labelLength ? memo : nullptr;
 }
 
 inline std::uint32_t CVisitorSessions::LabelPage(const path_item_t& item, std::uint32_t hash) {
@@ -538,11 +524,8 @@ inline std::uint32_t CVisitorSessions::LabelPage(const path_item_t& item, std::u
     }
     const std::uint32_t number = m_hyperlinks.Page({item.label, item.labelLength},
                                                    hash ? hash : LabelHash(item), item.labelType);
-    if (m_labelMemos && number != CHyperlinkTable::kNoPage) {
-        const auto address = reinterpret_cast<std::uintptr_t>(item.label);
-        m_labelMemos[(address * 0x9e3779b97f4a7c15ull) >> (64 - kLabelMemoBits)] = {
-            item.label, item.labelLength, number};
-    }
+    if (label_memo_t* memo = LabelSlot(item.label); memo && number != CHyperlinkTable::kNoPage)
+        *memo = {item.label, item.labelLength, number};
     return number;
 }
 

@@ -178,16 +178,20 @@ private:
     // is the memo the same session already holds, which a colliding page does not evict.
     [[gnu::always_inline]] page_memo_t& MemoOf(const path_item_t& item,
                                                const page_memo_t* other = nullptr);
-    // The memo slot of a page text (direct-mapped by its address); null after the release.
-    page_memo_t* MemoSlot(const char* text) const {
-        if (!m_pageMemos) return nullptr;
-        const auto address = reinterpret_cast<std::uintptr_t>(text);
-        return &m_pageMemos[(address * 0x9e3779b97f4a7c15ull) >> (64 - kPageMemoBits)];
+    // Page and label memos are direct-mapped by the text's address; null after the release.
+    static std::size_t MemoIndex(const char* text, unsigned bits) {
+        return (reinterpret_cast<std::uintptr_t>(text) * 0x9e3779b97f4a7c15ull) >> (64 - bits);
     }
-    [[gnu::always_inline]] CFastHashTable<referinfo_t>& Table(int which);
+    page_memo_t* MemoSlot(const char* text) const {
+        return m_pageMemos ? &m_pageMemos[MemoIndex(text, kPageMemoBits)] : nullptr;
+    }
+    label_memo_t* LabelSlot(const char* text) const {
+        return m_labelMemos ? &m_labelMemos[MemoIndex(text, kLabelMemoBits)] : nullptr;
+    }
+    [[gnu::always_inline]] CFastHashTable<referinfo_t>& Table(int which) const;
     // The memo of an item's label, null when it remembers another; the label's page, through
     // the memo (hash: the label's Hash(0), or 0 when not known yet).
-    [[gnu::always_inline]] label_memo_t* LabelMemoOf(const path_item_t& item);
+    [[gnu::always_inline]] label_memo_t* LabelMemoOf(const path_item_t& item) const;
     std::uint32_t LabelPage(const path_item_t& item, std::uint32_t hash);
     // Counts the page in table `which` (hash: the page's Hash(0)) through its memo.
     [[gnu::always_inline]] void CountPage(int which, page_memo_t& memo, const path_item_t& item,
