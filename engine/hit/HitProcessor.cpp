@@ -13,6 +13,7 @@
 #include "engine/ident/GenericIdentification.h"
 #include "engine/ident/SearchEngineIdentification.h"
 #include "engine/run/CaseTables.h"
+#include "engine/table/Prefetch.h"
 #include "engine/table/RunTables.h"
 #include "engine/table/StringPool.h"
 #include "store/format/Url.h"
@@ -306,8 +307,8 @@ void CHitProcessor::PrepareBatch(std::span<hit_t> hits, prepared_hit_t* preps) {
     // A remembered text costs two loads one after the other: its cache slot, then the record
     // the slot names. Hits are begun a few places ahead, and the records of the hits halfway
     // there start loading, so that each hit's loads overlap other hits' work.
-    constexpr std::size_t kSlotsAhead = 8;
-    constexpr std::size_t kRecordsAhead = 4;
+    constexpr std::size_t kSlotsAhead = 16;
+    constexpr std::size_t kRecordsAhead = 8;
     const std::size_t n = hits.size();
     for (std::size_t i = 0; i < n + kSlotsAhead; ++i) {
         if (i < n) BeginPreparation(hits[i], preps[i]);
@@ -818,7 +819,7 @@ void CHitProcessor::PrefetchPair(const kept_pair_t& pair, int step) const {
     if (!pair.memo) return;
     if (step == 0) {
         // Only a hint: a page entry that moved since is not read.
-        __builtin_prefetch(pair.memo->entry);
+        logvane::table::PrefetchObject(pair.memo->entry);
         return;
     }
     const nested_info_t* page = m_tables.pageReferrers.Recall(*pair.memo);
@@ -889,14 +890,15 @@ void CHitProcessor::PrefetchEntries() const {
 
 void CHitProcessor::PrefetchEntriesOf(const path_facts_t& path, const referrer_facts_t& ref,
                                       const host_facts_t* host, int pageType) {
-    if (host) __builtin_prefetch(host->entry.entry);
+    using logvane::table::PrefetchObject;
+    if (host) PrefetchObject(host->entry.entry);
     if (path.remembered) {
         if (pageType != kUnsuccessfulPageType) {
-            __builtin_prefetch(path.memo.resource.entry);
-            __builtin_prefetch(path.memo.typed.entry);
+            PrefetchObject(path.memo.resource.entry);
+            PrefetchObject(path.memo.typed.entry);
         }
     }
-    if (ref.external && ref.remembered) __builtin_prefetch(ref.referringPage.entry);
+    if (ref.external && ref.remembered) PrefetchObject(ref.referringPage.entry);
 }
 
 void CHitProcessor::PrefetchAhead(const hit_t& hit, const prepared_hit_t& prep,

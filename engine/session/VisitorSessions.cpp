@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "engine/filter/WildcardMatch.h"
+#include "engine/table/Prefetch.h"
 #include "engine/table/RunTables.h"
 #include "engine/table/StringPool.h"
 #include "store/filter/TagInformation.h"
@@ -156,7 +157,7 @@ void CVisitorSessions::PrefetchClosing(const visit_t& visit) const {
             return nullptr;
         }
         if (memo.generation == m_generation && memo.entries[which])
-            __builtin_prefetch(memo.entries[which]);
+            logvane::table::PrefetchObject(memo.entries[which]);
         return &memo;
     };
     const auto loadLink = [this](std::uint32_t link) {
@@ -301,7 +302,7 @@ void CVisitorSessions::CloseSession(visitor_t& visitor, std::int32_t /*nextTime*
     // remembered entries and links, or the slots their lookups start at.
     const auto prefetchEntry = [this](int which, const page_memo_t& memo, std::uint32_t hash) {
         if (memo.generation == m_generation && memo.entries[which])
-            __builtin_prefetch(memo.entries[which]);
+            logvane::table::PrefetchObject(memo.entries[which]);
         else
             Table(which).Prefetch(hash);
     };
