@@ -170,7 +170,8 @@ struct alignas(64) prepared_hit_t {
     std::uint32_t hostHash = 0;
     path_facts_t* path = nullptr;
     referrer_facts_t* referrer = nullptr;
-    host_facts_t* host = nullptr;  // null when the host is not remembered
+    host_facts_t* host = nullptr;      // null when the host is not remembered
+    search_facts_t* search = nullptr;  // the referrer's, read here so counting loads it early
     const char* pooledHost = nullptr;
     const char* pooledPath = nullptr;  // pool copy of the path as logged, when remembered
     // The referring pages table's key of an external referrer: what led to the hit.

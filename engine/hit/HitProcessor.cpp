@@ -359,6 +359,7 @@ void CHitProcessor::PrefetchRemembered(const prepared_hit_t& prep) const {
 void CHitProcessor::FinishPreparation(hit_t& hit, prepared_hit_t& prep) {
     if (!prep.valid) return;
     PrepareReferrer(hit, prep, prep.referrerHash);
+    prep.search = prep.referrer->search;
     PreparePath(hit, prep);
     const bool success = hit.status >= 200 && hit.status <= 399;
     prep.pageType = success ? static_cast<int>(prep.path->type) : kUnsuccessfulPageType;
@@ -898,7 +899,14 @@ void CHitProcessor::PrefetchEntriesOf(const path_facts_t& path, const referrer_f
             PrefetchObject(path.memo.typed.entry);
         }
     }
-    if (ref.external && ref.remembered) PrefetchObject(ref.referringPage.entry);
+    if (!ref.external || !ref.remembered) return;
+    PrefetchObject(ref.referringPage.entry);
+    if (ref.domain) PrefetchObject(ref.referringDomain.entry);
+    if (const search_facts_t* search = ref.search) {
+        PrefetchObject(search->engineEntry.entry);
+        PrefetchObject(search->phraseEntry.entry);
+        __builtin_prefetch(search->keywords);
+    }
 }
 
 void CHitProcessor::PrefetchAhead(const hit_t& hit, const prepared_hit_t& prep,
@@ -908,6 +916,8 @@ void CHitProcessor::PrefetchAhead(const hit_t& hit, const prepared_hit_t& prep,
         __builtin_prefetch(prep.path);
         __builtin_prefetch(&prep.path->memo.typed);
         __builtin_prefetch(&prep.referrer->referringPage);
+        __builtin_prefetch(&prep.referrer->referringDomain);
+        if (prep.search) logvane::table::PrefetchObject(prep.search);
         if (prep.host) __builtin_prefetch(prep.host);
         return;
     }
