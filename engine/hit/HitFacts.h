@@ -170,8 +170,12 @@ struct alignas(64) prepared_hit_t {
     std::uint32_t hostHash = 0;
     path_facts_t* path = nullptr;
     referrer_facts_t* referrer = nullptr;
-    host_facts_t* host = nullptr;      // null when the host is not remembered
-    search_facts_t* search = nullptr;  // the referrer's, read here so counting loads it early
+    host_facts_t* host = nullptr;  // null when the host is not remembered
+    // The referrer's search and the path's query pairs, read here so that counting can start
+    // loading them before it reads the records.
+    search_facts_t* search = nullptr;
+    query_pair_t* pairs = nullptr;
+    std::uint32_t pairCount = 0;
     const char* pooledHost = nullptr;
     const char* pooledPath = nullptr;  // pool copy of the path as logged, when remembered
     // The referring pages table's key of an external referrer: what led to the hit.

@@ -361,6 +361,8 @@ void CHitProcessor::FinishPreparation(hit_t& hit, prepared_hit_t& prep) {
     PrepareReferrer(hit, prep, prep.referrerHash);
     prep.search = prep.referrer->search;
     PreparePath(hit, prep);
+    prep.pairs = prep.path->pairs;
+    prep.pairCount = prep.path->pairCount;
     const bool success = hit.status >= 200 && hit.status <= 399;
     prep.pageType = success ? static_cast<int>(prep.path->type) : kUnsuccessfulPageType;
     if (m_classifiers.filters && !m_classifiers.filters->IsEmpty() &&
@@ -887,6 +889,11 @@ void CHitProcessor::FlushVisits() {
 // The entries a repeated hit is about to count in start loading together.
 void CHitProcessor::PrefetchEntries() const {
     PrefetchEntriesOf(*m_path, *m_ref, m_host, m_pageType);
+    // A query pair's child table is named by its parent entry, loaded a few hits ago.
+    for (std::uint32_t i = 0; i < m_path->pairCount; ++i) {
+        const nested_info_t* parent = m_tables.queryStrings.Recall(m_path->pairs[i].parentEntry);
+        if (parent) __builtin_prefetch(parent->children);
+    }
 }
 
 void CHitProcessor::PrefetchEntriesOf(const path_facts_t& path, const referrer_facts_t& ref,
@@ -918,10 +925,16 @@ void CHitProcessor::PrefetchAhead(const hit_t& hit, const prepared_hit_t& prep,
         __builtin_prefetch(&prep.referrer->referringPage);
         __builtin_prefetch(&prep.referrer->referringDomain);
         if (prep.search) logvane::table::PrefetchObject(prep.search);
+        if (prep.pairs) logvane::table::PrefetchArray(prep.pairs, prep.pairCount);
         if (prep.host) __builtin_prefetch(prep.host);
         return;
     }
     PrefetchEntriesOf(*prep.path, *prep.referrer, prep.host, prep.pageType);
+    // The preparation names the pairs: the path record's line that does may not be loaded.
+    for (std::uint32_t i = 0; i < prep.pairCount; ++i) {
+        logvane::table::PrefetchObject(prep.pairs[i].parentEntry.entry);
+        logvane::table::PrefetchObject(prep.pairs[i].childEntry.entry);
+    }
     if (m_sessions && !m_keptVisits)
         m_sessions->Prefetch(hit.cookiePresent ? hit.Cookie() : "", prep.hostHash,
                              prep.host ? &prep.host->visitor : nullptr);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace logvane::table {
@@ -13,6 +14,15 @@ inline void PrefetchObject(const T* p) {
     __builtin_prefetch(p);
     if ((address & 63) + sizeof(T) > 64)
         __builtin_prefetch(reinterpret_cast<const char*>(p) + sizeof(T) - 1);
+}
+
+// Starts loading every cache line of the `count` objects from `p` on.
+template <typename T>
+inline void PrefetchArray(const T* p, std::size_t count) {
+    const auto first = reinterpret_cast<std::uintptr_t>(p) & ~std::uintptr_t{63};
+    const auto end = reinterpret_cast<std::uintptr_t>(p + count);
+    for (std::uintptr_t line = first; line < end; line += 64)
+        __builtin_prefetch(reinterpret_cast<const void*>(line));
 }
 
 }  // namespace logvane::table
