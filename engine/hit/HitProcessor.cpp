@@ -920,13 +920,11 @@ void CHitProcessor::PrefetchAhead(const hit_t& hit, const prepared_hit_t& prep,
                                   bool records) const {
     if (!prep.ready || !prep.valid || prep.filtered) return;
     if (records) {
-        __builtin_prefetch(prep.path);
-        __builtin_prefetch(&prep.path->memo.typed);
-        __builtin_prefetch(&prep.referrer->referringPage);
-        __builtin_prefetch(&prep.referrer->referringDomain);
+        logvane::table::PrefetchArray(prep.path, 1);
+        logvane::table::PrefetchArray(prep.referrer, 1);
         if (prep.search) logvane::table::PrefetchObject(prep.search);
         if (prep.pairs) logvane::table::PrefetchArray(prep.pairs, prep.pairCount);
-        if (prep.host) __builtin_prefetch(prep.host);
+        if (prep.host) logvane::table::PrefetchObject(prep.host);
         return;
     }
     PrefetchEntriesOf(*prep.path, *prep.referrer, prep.host, prep.pageType);
