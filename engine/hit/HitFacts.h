@@ -168,6 +168,8 @@ struct alignas(64) prepared_hit_t {
     std::uint32_t pathHash = 0;      // of the path as logged
     std::uint32_t referrerHash = 0;  // of the referrer as logged
     std::uint32_t hostHash = 0;
+    // Where the facts caches' lookups of the three texts have been looked at ahead.
+    table_peek_t pathPeek, referrerPeek, hostPeek;
     path_facts_t* path = nullptr;
     referrer_facts_t* referrer = nullptr;
     host_facts_t* host = nullptr;  // null when the host is not remembered

@@ -307,13 +307,16 @@ void CHitProcessor::PrepareBatch(std::span<hit_t> hits, prepared_hit_t* preps) {
     // A remembered text costs two loads one after the other: its cache slot, then the record
     // the slot names. Hits are begun a few places ahead, and the records of the hits halfway
     // there start loading, so that each hit's loads overlap other hits' work.
+    // A text whose first slot holds another key takes one step more: its second slot.
     constexpr std::size_t kSlotsAhead = 16;
-    constexpr std::size_t kRecordsAhead = 8;
+    constexpr std::size_t kPeeksAhead[2] = {8, 4};
     const std::size_t n = hits.size();
     for (std::size_t i = 0; i < n + kSlotsAhead; ++i) {
         if (i < n) BeginPreparation(hits[i], preps[i]);
-        const std::size_t records = i - (kSlotsAhead - kRecordsAhead);
-        if (i >= kSlotsAhead - kRecordsAhead && records < n) PrefetchRemembered(preps[records]);
+        for (const std::size_t ahead : kPeeksAhead) {
+            const std::size_t at = i - (kSlotsAhead - ahead);
+            if (i >= kSlotsAhead - ahead && at < n) PrefetchRemembered(hits[at], preps[at]);
+        }
         if (i >= kSlotsAhead) FinishPreparation(hits[i - kSlotsAhead], preps[i - kSlotsAhead]);
     }
 }
@@ -331,29 +334,33 @@ void CHitProcessor::BeginPreparation(hit_t& hit, prepared_hit_t& prep) {
     if (hit.cookiePresent && m_cookieData) *m_cookieData = 1;
     if (!m_options.caseSensitive) FoldCase(hit);
     prep.pathHash = memcrc(hit.path, static_cast<std::size_t>(hit.pathLen), 0);
-    m_paths.Prefetch(prep.pathHash);
+    prep.pathPeek = m_paths.StartPeek(prep.pathHash);
     prep.referrerHash = memcrc(hit.referrer, static_cast<std::size_t>(hit.referrerLen), 0);
-    m_referrers.Prefetch(prep.referrerHash);
+    prep.referrerPeek = m_referrers.StartPeek(prep.referrerHash);
     prep.hostHash = memcrc(hit.host, static_cast<std::size_t>(hit.hostLen), 0);
-    m_hosts.Prefetch(prep.hostHash);
+    prep.hostPeek = m_hosts.StartPeek(prep.hostHash);
 }
 
-// The record a cache's first probed slot names, when its hash is the text's: the record's
+// The record a cache's slot of the text's hash names, once its look reaches it: the record's
 // first line and its text, which the key comparison reads.
 template <class Facts>
-static void PrefetchRecord(const CFastHashTable<facts_key_t<Facts>>& cache, std::uint32_t hash) {
-    cache.PeekFirst(hash, [](const facts_key_t<Facts>& key) {
-        if (!key.text) return;
-        __builtin_prefetch(key.GetFacts());
-        __builtin_prefetch(key.text);
+static void PrefetchRecord(const CFastHashTable<facts_key_t<Facts>>& cache, table_peek_t& peek,
+                           const char* text, std::int32_t length) {
+    facts_key_t<Facts> key;
+    key.text = text;
+    key.length = static_cast<std::uint32_t>(length);
+    cache.Peek(peek, key, [](const facts_key_t<Facts>& found) {
+        if (!found.text) return;
+        __builtin_prefetch(found.GetFacts());
+        __builtin_prefetch(found.text);
     });
 }
 
-void CHitProcessor::PrefetchRemembered(const prepared_hit_t& prep) const {
+void CHitProcessor::PrefetchRemembered(const hit_t& hit, prepared_hit_t& prep) const {
     if (!prep.valid) return;
-    PrefetchRecord(m_paths, prep.pathHash);
-    PrefetchRecord(m_referrers, prep.referrerHash);
-    PrefetchRecord(m_hosts, prep.hostHash);
+    PrefetchRecord(m_paths, prep.pathPeek, hit.path, hit.pathLen);
+    PrefetchRecord(m_referrers, prep.referrerPeek, hit.referrer, hit.referrerLen);
+    PrefetchRecord(m_hosts, prep.hostPeek, hit.host, hit.hostLen);
 }
 
 void CHitProcessor::FinishPreparation(hit_t& hit, prepared_hit_t& prep) {

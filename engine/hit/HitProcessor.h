@@ -137,8 +137,9 @@ private:
     // validation, case folding and the hashes, then the rest.
     void BeginPreparation(hit_t& hit, prepared_hit_t& prep);
     void FinishPreparation(hit_t& hit, prepared_hit_t& prep);
-    // Starts loading the remembered records of a begun hit's path, referrer and host.
-    void PrefetchRemembered(const prepared_hit_t& prep) const;
+    // Takes a step along the cache slots of a begun hit's path, referrer and host, and starts
+    // loading the remembered records found.
+    void PrefetchRemembered(const hit_t& hit, prepared_hit_t& prep) const;
     // `path` is the remembered path as logged (pool copy).
     void RememberQueryPairs(path_facts_t& facts, std::string_view path);
     // The preparation's buffer for texts not remembered (allocated on first use).

@@ -155,6 +155,49 @@ TEST_F(FastHashTableTest, MemosDoNotLetAnOverHalfFullTableSkipItsGrowth) {
         EXPECT_STREQ(memoised.GetItem(i).text, plain.GetItem(i).text) << "item " << i;
 }
 
+// A look ahead follows the key's probe sequence to the entry Lookup finds, however many slots
+// other keys took first, and finds nothing for an absent key or once the table moved.
+TEST_F(FastHashTableTest, PeekWalksTheProbeSequenceToTheEntryLookupFinds) {
+    CFastHashTable<referinfo_t> table(64);
+    std::vector<std::string> texts;
+    for (int i = 0; i < 30; ++i) texts.push_back(key("/page" + std::to_string(i) + ".html"));
+    for (const std::string& text : texts) Count(table, text);
+    const auto walk = [&table](const std::string& text, int& steps) {
+        const referinfo_t probe = Ref(text);
+        table_peek_t peek = table.StartPeek(probe.Hash(0));
+        const referinfo_t* loaded = nullptr;
+        for (steps = 0; peek.epoch != 0 && steps < 64; ++steps)
+            table.Peek(peek, probe, [&loaded](const referinfo_t& entry) { loaded = &entry; });
+        return loaded;
+    };
+    int longest = 0;
+    for (const std::string& text : texts) {
+        bool isNew;
+        const referinfo_t* found = table.Lookup(Ref(text), isNew, false);
+        int steps = 0;
+        EXPECT_EQ(walk(text, steps), found) << text;
+        longest = std::max(longest, steps);
+    }
+    EXPECT_GT(longest, 1) << "no key of the set met another's slot first";
+    int steps = 0;
+    const std::string absent = key("/absent.html");
+    EXPECT_EQ(walk(absent, steps), nullptr);
+
+    // Growth between the steps ends the look before it reads a slot of the old array.
+    const referinfo_t probe = Ref(texts[0]);
+    table_peek_t peek = table.StartPeek(probe.Hash(0));
+    for (int i = 30; i < 40; ++i) Count(table, key("/page" + std::to_string(i) + ".html"));
+    bool loaded = false;
+    table.Peek(peek, probe, [&loaded](const referinfo_t&) { loaded = true; });
+    EXPECT_FALSE(loaded);
+    EXPECT_EQ(peek.epoch, 0u);
+
+    // A compact table has no probe sequence to look along.
+    CFastHashTable<referinfo_t> compact(64);
+    Count(compact, texts[0]);
+    EXPECT_EQ(compact.StartPeek(probe.Hash(0)).epoch, 0u);
+}
+
 TEST_F(FastHashTableTest, LookupWithoutInsertLeavesTableUnchanged) {
     CFastHashTable<referinfo_t> table(4);
     const std::string probe = "/missing";
