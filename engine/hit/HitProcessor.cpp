@@ -843,8 +843,8 @@ void CHitProcessor::PrefetchPair(const kept_pair_t& pair, int step) const {
 void CHitProcessor::FlushPairs() {
     // A pair follows three pointers (the page's entry, its referrer table, that table's
     // slots): kept pair k takes each step a few pairs before it is counted.
-    constexpr int kAhead = 16;
-    constexpr int kSteps[3] = {16, 10, 5};
+    constexpr int kAhead = 24;
+    constexpr int kSteps[3] = {24, 16, 8};
     const int n = m_keptPairCount;
     m_keptPairCount = 0;
     for (int k = 0; k < n + kAhead; ++k) {
