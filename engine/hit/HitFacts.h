@@ -168,8 +168,6 @@ struct alignas(64) prepared_hit_t {
     std::uint32_t pathHash = 0;      // of the path as logged
     std::uint32_t referrerHash = 0;  // of the referrer as logged
     std::uint32_t hostHash = 0;
-    // Where the facts caches' lookups of the three texts have been looked at ahead.
-    table_peek_t pathPeek, referrerPeek, hostPeek;
     path_facts_t* path = nullptr;
     referrer_facts_t* referrer = nullptr;
     host_facts_t* host = nullptr;  // null when the host is not remembered
@@ -183,6 +181,9 @@ struct alignas(64) prepared_hit_t {
     // The referring pages table's key of an external referrer: what led to the hit.
     const char* referrerLabel = nullptr;
     std::uint32_t referrerLabelLength = 0;
+    // Where the facts caches' lookups of the three texts have been looked at ahead. Only the
+    // preparing thread reads them: the fields above are the two lines counting loads.
+    table_peek_t pathPeek, referrerPeek, hostPeek;
     // Facts of texts that are not remembered, and the buffer for their texts.
     path_facts_t pathScratch;
     referrer_facts_t referrerScratch;

@@ -106,6 +106,7 @@ void CHitProcessingConsumer::ProcessHit(hit_t* hit) {
     if (left >= kPreparationAhead) {
         const hit_t& ahead = hit[kPreparationAhead];
         __builtin_prefetch(&prep[kPreparationAhead]);
+        __builtin_prefetch(&prep[kPreparationAhead].pooledHost);
         __builtin_prefetch(&ahead);
         __builtin_prefetch(&ahead.cookieLen);
         __builtin_prefetch(&ahead.hostLen);
