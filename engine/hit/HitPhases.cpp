@@ -118,6 +118,7 @@ void CHitProcessingConsumer::ProcessHit(hit_t* hit) {
         m_processor.PrefetchAhead(hit[kRecordsAhead], prep[kRecordsAhead], true);
     if (left >= kEntriesAhead)
         m_processor.PrefetchAhead(hit[kEntriesAhead], prep[kEntriesAhead], false);
+    if (left >= kTablesAhead) m_processor.PrefetchQueryTables(prep[kTablesAhead]);
     m_processor.Count(*hit, *prep);
 }
 

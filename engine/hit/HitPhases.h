@@ -68,10 +68,12 @@ private:
     static constexpr int kPreparedBatches = 8;
     prepared_hit_t* FindPreparation(const hit_t* hit);
 
-    // How far ahead counting starts loading a hit's facts records, and then their entries.
+    // How far ahead counting starts loading a hit's facts records, then their entries, then
+    // the child tables those name.
     static constexpr int kPreparationAhead = 16;
     static constexpr int kRecordsAhead = 8;
     static constexpr int kEntriesAhead = 4;
+    static constexpr int kTablesAhead = 2;
 
     batch_preparations_t m_prepared[kPreparedBatches];
     const prepared_hit_t* m_batchEnd = nullptr;  // end of the preparations of the last hit found

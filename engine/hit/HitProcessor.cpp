@@ -896,9 +896,14 @@ void CHitProcessor::FlushVisits() {
 // The entries a repeated hit is about to count in start loading together.
 void CHitProcessor::PrefetchEntries() const {
     PrefetchEntriesOf(*m_path, *m_ref, m_host, m_pageType);
-    // A query pair's child table is named by its parent entry, loaded a few hits ago.
-    for (std::uint32_t i = 0; i < m_path->pairCount; ++i) {
-        const nested_info_t* parent = m_tables.queryStrings.Recall(m_path->pairs[i].parentEntry);
+}
+
+// A query pair's child table is named by its parent entry, which started loading two hits
+// before.
+void CHitProcessor::PrefetchQueryTables(const prepared_hit_t& prep) const {
+    if (!prep.ready || !prep.valid || prep.filtered) return;
+    for (std::uint32_t i = 0; i < prep.pairCount; ++i) {
+        const nested_info_t* parent = m_tables.queryStrings.Recall(prep.pairs[i].parentEntry);
         if (parent) __builtin_prefetch(parent->children);
     }
 }

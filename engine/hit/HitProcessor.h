@@ -93,6 +93,8 @@ public:
     // records (`records`) or, once those have had time to arrive, the table entries and the
     // visitor they remember. Reads nothing the preparing thread may still change.
     void PrefetchAhead(const hit_t& hit, const prepared_hit_t& prep, bool records) const;
+    // And, two hits before Count, the child tables of its query pairs' remembered entries.
+    void PrefetchQueryTables(const prepared_hit_t& prep) const;
     // Frees what Prepare allocated for a preparation (its buffer for texts not remembered).
     static void ReleasePreparation(prepared_hit_t& prep);
 
