@@ -568,7 +568,11 @@ bool CHitProcessor::PoolReferrerTexts(referrer_facts_t& facts, const char* raw,
     };
     facts.decoded = facts.decodedDiffers ? copy(facts.decoded, facts.decodedLength) : nullptr;
     if (facts.decodedDiffers && !facts.decoded) return false;
-    facts.text = copy(facts.text, facts.length);
+    // Referrers that normalise alike share one key, which the tables recognise by its
+    // address rather than by comparing texts that lie apart: the first one's, its logged
+    // text when normalising left that unchanged.
+    const bool asLogged = facts.length == rawLength && std::memcmp(facts.text, raw, rawLength) == 0;
+    facts.text = Intern({facts.text, facts.length}, asLogged ? raw : nullptr);
     if (!facts.text) return false;
     if (facts.domain) {
         facts.domain = PoolCopy(facts.domain, facts.domainLength);
@@ -1260,11 +1264,11 @@ void CHitProcessor::CountHostAndUser(const hit_t& hit, std::uint64_t bytes, per_
     }
 }
 
-const char* CHitProcessor::Intern(std::string_view text) {
+const char* CHitProcessor::Intern(std::string_view text, const char* copy) {
     referinfo_t key;
     key.text = text.data();
     key.length = static_cast<std::uint32_t>(text.size());
-    referinfo_t* entry =
-        Upsert(m_interned, key, key.Hash(0), &referinfo_t::text, &referinfo_t::length);
+    referinfo_t* entry = Upsert(m_interned, key, key.Hash(0), &referinfo_t::text,
+                                &referinfo_t::length, copy ? &copy : nullptr);
     return entry ? entry->text : nullptr;
 }

@@ -152,8 +152,9 @@ private:
     void CountQueryStrings(CNestedTable& table, path_facts_t& facts, std::string_view path,
                            bool memos);
     void CountTrackedFiles(const hit_t& hit, prepared_hit_t& prep, hashed_text_t& referrer);
-    // The pool key of `text`, interned once per run (labels that no table holds).
-    const char* Intern(std::string_view text);
+    // The pool key of `text`, interned once per run (labels that no table holds, normalised
+    // referrers); a new one is `copy` when given, a pool copy of the same text.
+    const char* Intern(std::string_view text, const char* copy = nullptr);
 
     // ---- counting ----
     void PrefetchEntries() const;
