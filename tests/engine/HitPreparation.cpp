@@ -308,6 +308,39 @@ TEST_F(HitPreparationTest, PreparingLeavesEveryTableAndTheSessionsAlone) {
     for (prepared_hit_t& prep : preps) CHitProcessor::ReleasePreparation(prep);
 }
 
+// Referrers logged differently but normalised alike share one key, whichever came first, so
+// that tables find each other's entries by address; texts that differ keep their own.
+TEST_F(HitPreparationTest, ReferrersNormalisedAlikeShareOneKey) {
+    for (const bool encodedFirst : {false, true}) {
+        run_t run;
+        const std::vector<std::string> logged{
+            "http://s.example.org/a%2fb", "http://s.example.org/a/b", "http://s.example.org/a/c"};
+        std::vector<hit_t> hits;
+        for (std::size_t i = 0; i < logged.size(); ++i) {
+            ref_hit_t h;
+            h.host = "10.0.0.1";
+            h.path = "/index.html";
+            h.referrer = logged[encodedFirst || i == 2 ? i : 1 - i];
+            h.status = 200;
+            h.time = 1700000000;
+            hits.push_back(MakeHit(h, true));
+        }
+        std::vector<prepared_hit_t> preps(hits.size());
+        for (std::size_t i = 0; i < hits.size(); ++i) run.processor->Prepare(hits[i], preps[i]);
+        const auto text = [&preps](std::size_t i) {
+            return std::string(preps[i].referrer->text, preps[i].referrer->length);
+        };
+        ASSERT_EQ(text(0), "http://s.example.org/a/b");
+        EXPECT_EQ(text(1), text(0));
+        EXPECT_EQ(preps[1].referrer->text, preps[0].referrer->text) << encodedFirst;
+        EXPECT_NE(preps[1].referrer, preps[0].referrer);
+        EXPECT_EQ(text(2), "http://s.example.org/a/c");
+        for (std::size_t i = 0; i < hits.size(); ++i) run.processor->Count(hits[i], preps[i]);
+        for (prepared_hit_t& prep : preps) CHitProcessor::ReleasePreparation(prep);
+        run.Finish();
+    }
+}
+
 TEST_F(HitPreparationTest, MalformedAndFilteredPreparationsCountNothing) {
     for (const bool wholeBatch : {false, true}) {
         SCOPED_TRACE(wholeBatch ? "PrepareBatch" : "Prepare");
