@@ -839,7 +839,7 @@ void CHitProcessor::PrefetchPair(const kept_pair_t& pair, int step) const {
     const nested_info_t* page = m_tables.pageReferrers.Recall(*pair.memo);
     if (!page || !page->children) return;
     if (step == 1)
-        __builtin_prefetch(page->children);
+        page->children->PrefetchHead();
     else
         page->children->Prefetch(pair.referrer.hash);
 }
@@ -908,7 +908,7 @@ void CHitProcessor::PrefetchQueryTables(const prepared_hit_t& prep) const {
     if (!prep.ready || !prep.valid || prep.filtered) return;
     for (std::uint32_t i = 0; i < prep.pairCount; ++i) {
         const nested_info_t* parent = m_tables.queryStrings.Recall(prep.pairs[i].parentEntry);
-        if (parent) __builtin_prefetch(parent->children);
+        if (parent && parent->children) parent->children->PrefetchHead();
     }
 }
 
