@@ -396,8 +396,9 @@ private:
             if (m_slots[i].used) m_slots[i].entry.Release();
     }
 
-    // What every lookup reads comes first, in 56 bytes, so that it mostly takes one cache line:
-    // the thousands of child tables are each looked up at random.
+    // What every lookup reads comes first, in 56 bytes, then the epoch Recall reads, so that
+    // it takes one or two cache lines: the thousands of child tables are each looked up at
+    // random.
     std::unique_ptr<Slot[]> m_slots;
     SlotRange m_range{1};
     uint32_t m_count = 0;
