@@ -562,17 +562,19 @@ void CHitProcessor::WorkOutReferrer(hit_t& hit, referrer_facts_t& facts, search_
 bool CHitProcessor::PoolReferrerTexts(referrer_facts_t& facts, const char* raw,
                                       std::uint32_t rawLength) {
     // Most referrers come out of decoding and normalising as logged: they share the key's copy.
-    const auto copy = [raw, rawLength](const char* text, std::uint32_t length) -> const char* {
-        if (length == rawLength && std::memcmp(text, raw, length) == 0) return raw;
-        return PoolCopy(text, length);
+    const auto logged = [raw, rawLength](const char* text, std::uint32_t length) -> const char* {
+        return length == rawLength && std::memcmp(text, raw, length) == 0 ? raw : nullptr;
+    };
+    const auto copy = [&logged](const char* text, std::uint32_t length) -> const char* {
+        const char* same = logged(text, length);
+        return same ? same : PoolCopy(text, length);
     };
     facts.decoded = facts.decodedDiffers ? copy(facts.decoded, facts.decodedLength) : nullptr;
     if (facts.decodedDiffers && !facts.decoded) return false;
     // Referrers that normalise alike share one key, which the tables recognise by its
     // address rather than by comparing texts that lie apart: the first one's, its logged
     // text when normalising left that unchanged.
-    const bool asLogged = facts.length == rawLength && std::memcmp(facts.text, raw, rawLength) == 0;
-    facts.text = Intern({facts.text, facts.length}, asLogged ? raw : nullptr);
+    facts.text = Intern({facts.text, facts.length}, logged(facts.text, facts.length));
     if (!facts.text) return false;
     if (facts.domain) {
         facts.domain = PoolCopy(facts.domain, facts.domainLength);
