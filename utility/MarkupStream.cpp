@@ -15,6 +15,9 @@ using pugi::xml_node;
 // The same options the whole-document save uses, so both print identical bytes.
 constexpr unsigned kFormat = pugi::format_indent | pugi::format_no_declaration;
 constexpr size_t kBufferSize = 1 << 20;
+// Every this many bytes the disk starts writing what the file holds so far, so that the sync
+// before the rename waits for the last stretch only rather than for the whole report.
+constexpr off_t kWriteBackStretch = off_t{8} << 20;
 
 struct AppendWriter : pugi::xml_writer {
     std::string& out;
@@ -153,8 +156,14 @@ void CMarkupStream::Drain(bool all) {
         }
         p += n;
         left -= static_cast<size_t>(n);
+        m_written += n;
     }
     m_buffer.clear();
+    if (!m_failed && m_fd >= 0 && m_written - m_writtenBack >= kWriteBackStretch) {
+        // Only starts the write-back: a failure shows in the sync that Close makes anyway.
+        ::sync_file_range(m_fd, m_writtenBack, m_written - m_writtenBack, SYNC_FILE_RANGE_WRITE);
+        m_writtenBack = m_written;
+    }
 }
 
 void CMarkupStream::Abandon() {

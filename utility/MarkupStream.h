@@ -45,6 +45,9 @@ private:
 
     int m_fd = -1;
     bool m_failed = false;
+    off_t m_written = 0;      // bytes in the file
+    off_t m_writtenBack = 0;  // bytes whose write-back to disk has been started
+
     mode_t m_mode = 0644;
     std::string m_target;
     std::string m_temp;

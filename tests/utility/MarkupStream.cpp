@@ -159,3 +159,29 @@ TEST(MarkupStream, AFailedStreamLeavesTheTargetAlone) {
         entries += !e.path().empty();
     EXPECT_EQ(entries, 1);
 }
+
+// Large reports have their write-back started stretch by stretch while they are written; the
+// file must still hold every byte, in order, replacing the old target.
+TEST(MarkupStream, AStreamOfManyMegabytesArrivesWhole) {
+    TempDir dir;
+    WriteFile(dir.file("big.xml"), "old report");
+    CMarkup xml;
+    ASSERT_TRUE(xml.StartStream(dir.file("big.xml").c_str()));
+    xml.AddElem("R");
+    std::string expected;
+    std::mt19937 rng(7);
+    for (int piece = 0; piece < 700; ++piece) {
+        // Pieces of uneven sizes, so that stretches end inside pieces.
+        std::string text(20000 + rng() % 20000, 'a' + static_cast<char>(piece % 26));
+        text += "\n";
+        ASSERT_TRUE(xml.WriteRawContent(text.data(), text.size()));
+        expected += text;
+    }
+    ASSERT_TRUE(xml.EndStream()) << xml.GetError();
+    const std::string written = ReadFile(dir.file("big.xml"));
+    ASSERT_GT(written.size(), 16u << 20);
+    const size_t start = written.find("<R>\n");
+    ASSERT_NE(start, std::string::npos);
+    EXPECT_TRUE(written.compare(start + 4, expected.size(), expected) == 0);
+    EXPECT_EQ(written.substr(start + 4 + expected.size()), "</R>\n");
+}
