@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <ctime>
+#include <exception>
 #include <filesystem>
+#include <thread>
 #include <unordered_set>
 
 #include "engine/run/CaseTables.h"
@@ -198,6 +200,33 @@ bool CAnalysisRun::Parse(const run_files_t& files) {
     return finished && !ParseShouldEnd();
 }
 
+void CAnalysisRun::CloseSessionsAndSort() {
+    CRunTables& tables = *m_context.tables;
+    const auto limit =
+        static_cast<uint32_t>(std::max(0, m_context.settings.GetNumTruncateReports()));
+    // The tables hit processing alone counted are sorted on a second thread meanwhile: the
+    // sessions count in none of them, and both steps are the whole run's wait between
+    // the last hit and the report.
+    std::exception_ptr failure;
+    std::thread sorter([&tables, limit, &failure] {
+        try {
+            tables.SortAndTrimHitTables(limit);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    });
+    struct join_t {
+        std::thread& thread;
+        ~join_t() {
+            if (thread.joinable()) thread.join();
+        }
+    } join{sorter};
+    Call(m_phases.closeSessions);
+    tables.SortAndTrimSessionTables(limit);
+    sorter.join();
+    if (failure) std::rethrow_exception(failure);
+}
+
 bool CAnalysisRun::Drive() {
     if (m_phases.releaseRun) m_phases.releaseRun();
     m_state.tables.reset();
@@ -225,9 +254,7 @@ bool CAnalysisRun::Drive() {
     }
     if (!Parse(files) || CProgress::ShouldCancel()) return false;
 
-    Call(m_phases.closeSessions);
-    m_context.tables->SortAndTrim(
-        static_cast<uint32_t>(std::max(0, m_context.settings.GetNumTruncateReports())));
+    CloseSessionsAndSort();
     if (m_context.tables->counters.sessions == 0) {
         CProgress::AddError(
             "The files you specified contains data, but it was all excluded or invalid.  Double "

@@ -43,6 +43,8 @@ private:
     void BuildFilterList();
     void PrepareTrackedFiles();
     bool Parse(const run_files_t& files);
+    // Closes the visitor sessions and sorts and trims every table for the reports.
+    void CloseSessionsAndSort();
     void Call(const std::function<void(analysis_context_t&)>& phase);
 
     engine_state_t& m_state;

@@ -113,5 +113,13 @@ public:
     // End of run: takes the Least copies, sorts every table most first and trims it to
     // `limit` entries (the Least copies fewest first), children too; time series keep every
     // interval from first to last, newest first.
-    void SortAndTrim(uint32_t limit);
+    void SortAndTrim(uint32_t limit) {
+        SortAndTrimHitTables(limit);
+        SortAndTrimSessionTables(limit);
+    }
+    // The two halves of SortAndTrim. They share no table, and closing the visitor sessions
+    // counts only in the second half's tables, so the first may run while they close.
+    void SortAndTrimHitTables(uint32_t limit);
+    // Users, entry, exit and single-access pages and visitors per day.
+    void SortAndTrimSessionTables(uint32_t limit);
 };
