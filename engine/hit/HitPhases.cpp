@@ -2,6 +2,7 @@
 
 #include <ctime>
 
+#include "engine/table/Prefetch.h"
 #include "engine/table/RunTables.h"
 #include "store/ident/FileTypeIdentification.h"
 #include "store/project/ProjectInformation.h"
@@ -105,14 +106,14 @@ void CHitProcessingConsumer::ProcessHit(hit_t* hit) {
     const std::ptrdiff_t left = m_batchEnd - prep - 1;
     if (left >= kPreparationAhead) {
         const hit_t& ahead = hit[kPreparationAhead];
-        __builtin_prefetch(&prep[kPreparationAhead]);
-        __builtin_prefetch(&prep[kPreparationAhead].pooledHost);
-        __builtin_prefetch(&ahead);
-        __builtin_prefetch(&ahead.cookieLen);
-        __builtin_prefetch(&ahead.hostLen);
-        __builtin_prefetch(&ahead.userLen);
-        __builtin_prefetch(ahead.user);
-        __builtin_prefetch(&ahead.bytes);
+        logvane::table::PrefetchLine(&prep[kPreparationAhead]);
+        logvane::table::PrefetchLine(&prep[kPreparationAhead].pooledHost);
+        logvane::table::PrefetchLine(&ahead);
+        logvane::table::PrefetchLine(&ahead.cookieLen);
+        logvane::table::PrefetchLine(&ahead.hostLen);
+        logvane::table::PrefetchLine(&ahead.userLen);
+        logvane::table::PrefetchLine(ahead.user);
+        logvane::table::PrefetchLine(&ahead.bytes);
     }
     if (left >= kRecordsAhead)
         m_processor.PrefetchAhead(hit[kRecordsAhead], prep[kRecordsAhead], true);

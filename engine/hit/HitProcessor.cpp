@@ -351,8 +351,8 @@ static void PrefetchRecord(const CFastHashTable<facts_key_t<Facts>>& cache, tabl
     key.length = static_cast<std::uint32_t>(length);
     cache.Peek(peek, key, [](const facts_key_t<Facts>& found) {
         if (!found.text) return;
-        __builtin_prefetch(found.GetFacts());
-        __builtin_prefetch(found.text);
+        logvane::table::PrefetchLine(found.GetFacts());
+        logvane::table::PrefetchLine(found.text);
     });
 }
 
@@ -930,7 +930,7 @@ void CHitProcessor::PrefetchEntriesOf(const path_facts_t& path, const referrer_f
     if (const search_facts_t* search = ref.search) {
         PrefetchObject(search->engineEntry.entry);
         PrefetchObject(search->phraseEntry.entry);
-        __builtin_prefetch(search->keywords);
+        logvane::table::PrefetchLine(search->keywords);
     }
 }
 

@@ -23,6 +23,7 @@
 #include "engine/scan/MappedFile.h"
 #include "engine/scan/PatternSearch.h"
 #include "engine/scan/SigbusGuard.h"
+#include "engine/table/Prefetch.h"
 #include "utility/Progress.h"
 
 namespace {
@@ -898,7 +899,7 @@ CLogFileScanner::fill_stop_t CLogFileScanner::FillBatch(scan_worker_t& worker, c
             break;
         }
         // The lines a few ahead: their bytes come from memory while this one is parsed.
-        if (pos + 8192 < size) __builtin_prefetch(data + pos + 8192);
+        if (pos + 8192 < size) logvane::table::PrefetchLine(data + pos + 8192);
         if (viewParser && data[pos] != '#') {
             // The parser finds the line's end on its way through the fields; only the bytes it
             // left unread are searched for it.

@@ -1,4 +1,5 @@
 #include "engine/session/HyperlinkTable.h"
+#include "engine/table/Prefetch.h"
 
 #include <algorithm>
 #include <cstring>
@@ -261,10 +262,11 @@ public:
         for (const std::uint32_t* n = first; n != last; ++n) {
             // A popular page has thousands of links all over memory: each is loaded 16 links
             // ahead and its other page 8 ahead.
-            if (last - n > 16) __builtin_prefetch(&m_table.LinkAt(n[16]));
+            if (last - n > 16) logvane::table::PrefetchLine(&m_table.LinkAt(n[16]));
             if (last - n > 8) {
                 const link_t& ahead = m_table.LinkAt(n[8]);
-                __builtin_prefetch(&m_table.m_pages[(toSide ? ahead.to : ahead.from) & kPageMask]);
+                logvane::table::PrefetchLine(
+                    &m_table.m_pages[(toSide ? ahead.to : ahead.from) & kPageMask]);
             }
             const link_t& link = m_table.LinkAt(*n);
             const std::uint32_t end = toSide ? link.to : link.from;
@@ -381,22 +383,22 @@ void CHyperlinkTable::ForEachPageView(
     const auto prefetchAhead = [&](std::size_t k) {
         if (k + 12 < order.size()) {
             const std::uint32_t page = order[k + 12];
-            __builtin_prefetch(&lists.childStart[page]);
-            __builtin_prefetch(&lists.parentStart[page]);
-            __builtin_prefetch(&m_pages[page]);
+            logvane::table::PrefetchLine(&lists.childStart[page]);
+            logvane::table::PrefetchLine(&lists.parentStart[page]);
+            logvane::table::PrefetchLine(&m_pages[page]);
         }
         if (k + 8 < order.size()) {
             const std::uint32_t page = order[k + 8];
-            __builtin_prefetch(childLinks + lists.childStart[page]);
-            __builtin_prefetch(parentLinks + lists.parentStart[page]);
+            logvane::table::PrefetchLine(childLinks + lists.childStart[page]);
+            logvane::table::PrefetchLine(parentLinks + lists.parentStart[page]);
         }
         if (k + 4 < order.size())
             forLinks(order[k + 4],
-                     [this](std::uint32_t n, bool) { __builtin_prefetch(&LinkAt(n)); });
+                     [this](std::uint32_t n, bool) { logvane::table::PrefetchLine(&LinkAt(n)); });
         if (k + 2 < order.size())
             forLinks(order[k + 2], [this](std::uint32_t n, bool toSide) {
                 const link_t& link = LinkAt(n);
-                __builtin_prefetch(&m_pages[(toSide ? link.to : link.from) & kPageMask]);
+                logvane::table::PrefetchLine(&m_pages[(toSide ? link.to : link.from) & kPageMask]);
             });
     };
     CConnectionOrder layout(*this);

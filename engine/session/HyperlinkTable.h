@@ -9,6 +9,7 @@
 
 #include "engine/EngineApi.h"
 #include "engine/table/FastHashTable.h"
+#include "engine/table/Prefetch.h"
 #include "engine/table/TableEntries.h"
 #include "store/hyperlink/HyperlinkTableView.h"
 #include "store/hyperlink/PageType.h"
@@ -101,10 +102,12 @@ public:
     void Prefetch(std::uint32_t hash) const { m_pageIndex.Prefetch(hash); }
     // Starts loading the index slot of the link between two pages.
     void PrefetchLink(std::uint32_t from, std::uint32_t to) const {
-        __builtin_prefetch(&m_linkIndex[(LinkHash(from, to) >> 32) & m_linkIndexMask]);
+        logvane::table::PrefetchLine(&m_linkIndex[(LinkHash(from, to) >> 32) & m_linkIndexMask]);
     }
     // Starts loading the link that Link numbered `number`.
-    void PrefetchLinkNumber(std::uint32_t number) const { __builtin_prefetch(&LinkAt(number)); }
+    void PrefetchLinkNumber(std::uint32_t number) const {
+        logvane::table::PrefetchLine(&LinkAt(number));
+    }
 
     int GetNumTriggers() const { return m_numTriggers; }
     // Number of pages.

@@ -104,7 +104,7 @@ void CVisitorSessions::RecordVisits(std::span<const visit_t> visits) {
         };
         if (const visit_t* v = step(kAhead)) {
             if (v->visitor)
-                __builtin_prefetch(v->visitor);
+                logvane::table::PrefetchLine(v->visitor);
             else
                 Prefetch(v->cookie, v->hostHash, v->memo);
         }
@@ -127,8 +127,8 @@ const visitor_t* CVisitorSessions::ClosingVisitor(const visit_t& visit) const {
 
 void CVisitorSessions::PrefetchPath(const visit_t& visit) const {
     if (const visitor_t* visitor = ClosingVisitor(visit)) {
-        __builtin_prefetch(&visitor->path[visitor->first]);
-        __builtin_prefetch(&visitor->path[visitor->count - 1]);
+        logvane::table::PrefetchLine(&visitor->path[visitor->first]);
+        logvane::table::PrefetchLine(&visitor->path[visitor->count - 1]);
     }
 }
 
@@ -136,9 +136,9 @@ void CVisitorSessions::PrefetchMemos(const visit_t& visit) const {
     const visitor_t* visitor = ClosingVisitor(visit);
     if (!visitor) return;
     const path_item_t& first = visitor->path[visitor->first];
-    __builtin_prefetch(MemoSlot(first.page));
-    __builtin_prefetch(MemoSlot(visitor->path[visitor->count - 1].page));
-    if (first.label && m_labelMemos) __builtin_prefetch(LabelSlot(first.label));
+    logvane::table::PrefetchLine(MemoSlot(first.page));
+    logvane::table::PrefetchLine(MemoSlot(visitor->path[visitor->count - 1].page));
+    if (first.label && m_labelMemos) logvane::table::PrefetchLine(LabelSlot(first.label));
 }
 
 // The entries and links that closing the session will count, or the slots their lookups

@@ -11,6 +11,7 @@
 #include "engine/session/HyperlinkTable.h"
 #include "engine/session/VisitorTable.h"
 #include "engine/table/FastHashTable.h"
+#include "engine/table/Prefetch.h"
 #include "store/hyperlink/PageType.h"
 
 class CRunTables;
@@ -74,7 +75,7 @@ public:
                   const visitor_memo_t* memo = nullptr) const {
         if (!m_visitors || cookie.size() > 2) return;
         if (memo && memo->visitor.entry)
-            __builtin_prefetch(memo->visitor.entry);
+            logvane::table::PrefetchLine(memo->visitor.entry);
         else
             m_visitors->Prefetch(hostHash);
     }

@@ -6,6 +6,7 @@
 
 #include "engine/EngineApi.h"
 #include "engine/table/FastHashTable.h"
+#include "engine/table/Prefetch.h"
 #include "engine/table/TableEntries.h"
 #include "store/hyperlink/PageType.h"
 
@@ -70,7 +71,9 @@ public:
         return memo.epoch == m_id ? memo.entry : nullptr;
     }
     // Starts loading the index slot of a key with Hash(0) = `hash`.
-    void Prefetch(std::uint32_t hash) const { __builtin_prefetch(&m_index[hash & m_indexMask]); }
+    void Prefetch(std::uint32_t hash) const {
+        logvane::table::PrefetchLine(&m_index[hash & m_indexMask]);
+    }
 
     std::uint32_t GetCount() const { return m_count; }
     // Bytes of the records and the index.

@@ -6,6 +6,8 @@
 #include <memory>
 #include <vector>
 
+#include "engine/table/Prefetch.h"
+
 // Open-addressing hash table of counting entries (see TableEntries.h for the entry contract).
 // Probing rehashes the key with the previous hash as seed; the load factor stays at or below
 // one half. Once sorted, the table becomes a read-only item array and cannot be looked up.
@@ -122,24 +124,24 @@ public:
     void Prefetch(uint32_t hash) const {
         if (!m_slots) return;
         if (!m_compact) {
-            __builtin_prefetch(&m_slots[m_range(hash)]);
+            logvane::table::PrefetchLine(&m_slots[m_range(hash)]);
             return;
         }
         const uint8_t tag = static_cast<uint8_t>(hash >> 24);
         for (uint32_t i = 0; i < m_count; ++i) {
             if (m_tag[i] == tag) {
-                __builtin_prefetch(&m_slots[i]);
+                logvane::table::PrefetchLine(&m_slots[i]);
                 return;
             }
         }
-        if (m_count < m_compactSize) __builtin_prefetch(&m_slots[m_count]);
+        if (m_count < m_compactSize) logvane::table::PrefetchLine(&m_slots[m_count]);
     }
 
     // Starts loading what lookups and Recall read of this object: its first 64 bytes, which
     // straddle two lines unless the object starts on one (child tables come from new).
     void PrefetchHead() const {
-        __builtin_prefetch(this);
-        __builtin_prefetch(&m_epoch);
+        logvane::table::PrefetchLine(this);
+        logvane::table::PrefetchLine(&m_epoch);
     }
 
     // Starts a look at the probe sequence of a key with Hash(0) = `hash`: loads its first
@@ -147,7 +149,7 @@ public:
     table_peek_t StartPeek(uint32_t hash) const {
         if (!m_slots || m_compact || m_sorted) return {};
         const uint32_t index = m_range(hash);
-        __builtin_prefetch(&m_slots[index]);
+        logvane::table::PrefetchLine(&m_slots[index]);
         return {m_epoch, hash, hash, index};
     }
 
@@ -171,7 +173,7 @@ public:
         }
         peek.seed = key.Hash(peek.seed);
         peek.index = m_range(peek.seed);
-        __builtin_prefetch(&m_slots[peek.index]);
+        logvane::table::PrefetchLine(&m_slots[peek.index]);
     }
 
     // Turns the table into its item array of at most `limit` entries, most hits (or larger
