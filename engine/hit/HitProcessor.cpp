@@ -95,11 +95,11 @@ referinfo_t* CountText(CFastHashTable<referinfo_t>& table, std::string_view text
     return CountText(table, hashed, memo);
 }
 
-// Counts the pair (parent, child) in a two-level table.
-void CountPair(CNestedTable& table, hashed_text_t& parent, hashed_text_t& child,
-               CEntryMemo<nested_info_t>* parentMemo = nullptr,
-               CEntryMemo<referinfo_t>* childMemo = nullptr) {
-    nested_info_t* entry = Recalled(table, parentMemo);
+// Counts the pair (parent, child) in a two-level table, in the parent's entry when `entry` is
+// one the table still holds, else in the one a lookup finds (kept in parentMemo).
+void CountPairIn(CNestedTable& table, nested_info_t* entry, hashed_text_t& parent,
+                 hashed_text_t& child, CEntryMemo<nested_info_t>* parentMemo,
+                 CEntryMemo<referinfo_t>* childMemo = nullptr) {
     if (entry) {
         TakePooled(&parent.pooled, entry->text);
     } else {
@@ -113,6 +113,13 @@ void CountPair(CNestedTable& table, hashed_text_t& parent, hashed_text_t& child,
     if (!entry) return;
     ++entry->hits;
     if (entry->children) CountText(*entry->children, child, childMemo);
+}
+
+// Counts the pair (parent, child) in a two-level table.
+void CountPair(CNestedTable& table, hashed_text_t& parent, hashed_text_t& child,
+               CEntryMemo<nested_info_t>* parentMemo = nullptr,
+               CEntryMemo<referinfo_t>* childMemo = nullptr) {
+    CountPairIn(table, Recalled(table, parentMemo), parent, child, parentMemo, childMemo);
 }
 
 void CountPair(CNestedTable& table, std::string_view parent, std::string_view child) {
@@ -828,17 +835,19 @@ void CHitProcessor::KeepPair(hashed_text_t url, hashed_text_t referrer,
     };
     own(url);
     own(referrer);
-    m_keptPairs[m_keptPairCount++] = {url, referrer, memo};
+    // The memo is read now, while its record is loaded, rather than when the pair is counted.
+    m_keptPairs[m_keptPairCount++] = {url, referrer, memo,
+                                      memo ? *memo : CEntryMemo<nested_info_t>{}};
 }
 
 void CHitProcessor::PrefetchPair(const kept_pair_t& pair, int step) const {
-    if (!pair.memo) return;
+    if (!pair.remembered.entry) return;
     if (step == 0) {
         // Only a hint: a page entry that moved since is not read.
-        logvane::table::PrefetchObject(pair.memo->entry);
+        logvane::table::PrefetchObject(pair.remembered.entry);
         return;
     }
-    const nested_info_t* page = m_tables.pageReferrers.Recall(*pair.memo);
+    const nested_info_t* page = m_tables.pageReferrers.Recall(pair.remembered);
     if (!page || !page->children) return;
     if (step == 1)
         page->children->PrefetchHead();
@@ -860,7 +869,10 @@ void CHitProcessor::FlushPairs() {
         }
         if (k >= kAhead) {
             kept_pair_t& pair = m_keptPairs[k - kAhead];
-            CountPair(m_tables.pageReferrers, pair.url, pair.referrer, pair.memo);
+            // A memo kept the same way since would name the same entry: entries stay put
+            // until the table moves them all.
+            CountPairIn(m_tables.pageReferrers, m_tables.pageReferrers.Recall(pair.remembered),
+                        pair.url, pair.referrer, pair.memo);
         }
     }
 }

@@ -241,6 +241,7 @@ private:
     struct kept_pair_t {
         hashed_text_t url, referrer;
         CEntryMemo<nested_info_t>* memo;
+        CEntryMemo<nested_info_t> remembered;  // *memo when the pair was kept
     };
     std::unique_ptr<kept_pair_t[]> m_keptPairs;
     std::vector<char> m_pairTexts;
