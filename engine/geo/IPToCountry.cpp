@@ -157,14 +157,14 @@ struct parsed_line_t {
 
 // The whole file in one read, followed by kPadding zero bytes; false (errno set) when it
 // cannot be read.
-bool ReadWholeFile(const std::string& path, std::unique_ptr<char[]>& bytes, std::size_t& size) {
+bool ReadWholeFile(const std::string& path, std::unique_ptr<char[]>& bytes, std::size_t& size,
+                   struct stat& info) {
     struct descriptor_t {
         int fd;
         ~descriptor_t() {
             if (fd >= 0) ::close(fd);
         }
     } file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
-    struct stat info {};
     if (file.fd < 0 || ::fstat(file.fd, &info) != 0) return false;
     // One byte more than the size: a file that grew since is read to its end.
     std::size_t capacity = static_cast<std::size_t>(info.st_size) + 1;
@@ -427,9 +427,11 @@ bool CIPToCountry::Load() {
     m_ranges.clear();
     m_countries.clear();
     m_current = -1;
+    struct stat info {};
+    if (::stat(m_databasePath.c_str(), &info) == 0 && LoadCache(info)) return !m_starts.empty();
     std::unique_ptr<char[]> text;
     std::size_t size = 0;
-    if (!ReadWholeFile(m_databasePath, text, size)) {
+    if (!ReadWholeFile(m_databasePath, text, size, info)) {
         AddSystemError("cannot open " + m_databasePath + ": " + std::strerror(errno));
         return false;
     }
@@ -465,7 +467,10 @@ bool CIPToCountry::Load() {
     MergeRanges(first, second);
     // The search needs ascending starts; a hand-edited file may not keep them.
     if (!first.sorted) SortRanges();
-    return !m_starts.empty();
+    if (m_starts.empty()) return false;
+    // A cancelled read stopped part of the way.
+    if (!CProgress::ShouldCancel()) SaveCache(info);
+    return true;
 }
 
 // Joins the second half's ranges to the first's, its countries renumbered to the first's.

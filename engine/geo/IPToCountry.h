@@ -32,7 +32,8 @@ public:
     // Fetch through the proxy of the settings (when enabled and named).
     bool Fetch(const CSettings& settings);
     // Reads the database into memory. False when it cannot be read or holds no range; every
-    // lookup then answers "Unknown".
+    // lookup then answers "Unknown". The parsed ranges are kept in "ip2co.txt.idx" beside it
+    // and read from there while the database file stays the one they came from.
     bool Load();
 
     // The number of a dotted IPv4 text, or 0 when it is not one or lies outside the ranges.
@@ -78,6 +79,11 @@ private:
     static constexpr std::size_t kParallelLoadBytes = 1 << 20;
 
     static void ParseRanges(const char* p, const char* end, ranges_part_t& part);
+    std::string CachePath() const;
+    // Takes the ranges from the cache when it was made from `database` (its status) and reads
+    // whole and consistent; false leaves the ranges empty.
+    bool LoadCache(const struct stat& database);
+    void SaveCache(const struct stat& database) const;
     void MergeRanges(ranges_part_t& first, ranges_part_t& second);
     bool ForcedCheck() const;
     // Orders the ranges by start, equal starts in file order.

@@ -258,6 +258,53 @@ TEST_F(IPToCountryTest, ReloadingReplacesTheRanges) {
     EXPECT_EQ(geo->GetIPName(), "New Zealand");
 }
 
+// A load keeps the parsed ranges beside the database; the next load takes them from there
+// while the database file is the one they came from, and reads the text again otherwise.
+TEST_F(IPToCountryTest, ParsedRangesAreKeptAndTrustedOnlyWhileWholeAndCurrent) {
+    auto geo = Make(kDatabase);
+    ASSERT_TRUE(geo->Load());
+    const std::string cache = geo->GetDatabasePath() + ".idx";
+    ASSERT_TRUE(fs::exists(cache));
+    const std::string kept = ReadFile(cache);
+    const auto answer = [](CIPToCountry& db, const char* ip) {
+        db.FindIP(db.Convert(ip));
+        return db.GetIPName();
+    };
+    // The ranges end the file, 8 bytes each: {end, country}. The first range's country is
+    // made China's: a load that answers China read the cache, not the text.
+    std::string forged = kept;
+    const std::size_t firstCountry = forged.size() - 4 * 8 + 4;
+    forged[firstCountry] = 1;
+    WriteFile(cache, forged);
+    CIPToCountry again(m_dir.path().string());
+    ASSERT_TRUE(again.Load());
+    EXPECT_EQ(answer(again, "1.0.0.1"), "China");
+    EXPECT_EQ(answer(again, "192.168.0.1"), "Privatia, Republic of");
+
+    // A cache that does not hold together is passed over and made again from the text.
+    for (const std::string& damaged :
+         {kept.substr(0, kept.size() - 3), std::string(kept.size(), 'x'),
+          kept.substr(0, firstCountry) + std::string(1, '\x63') + kept.substr(firstCountry + 1)}) {
+        WriteFile(cache, damaged);
+        CIPToCountry reread(m_dir.path().string());
+        ASSERT_TRUE(reread.Load());
+        EXPECT_EQ(reread.GetCount(), 4u);
+        EXPECT_EQ(answer(reread, "1.0.0.1"), "Australia");
+        EXPECT_EQ(ReadFile(cache), kept);
+    }
+
+    // A new database of the same size, installed as updates install it (a new file renamed
+    // over the old), is read again.
+    std::string changed = kDatabase;
+    changed.replace(changed.find("AU\tAustralia"), 12, "NZ\tNewZealan");
+    ASSERT_EQ(changed.size(), kDatabase.size());
+    WriteFile(geo->GetDatabasePath() + ".new", changed);
+    fs::rename(geo->GetDatabasePath() + ".new", geo->GetDatabasePath());
+    CIPToCountry updated(m_dir.path().string());
+    ASSERT_TRUE(updated.Load());
+    EXPECT_EQ(answer(updated, "1.0.0.1"), "NewZealan");
+}
+
 TEST_F(IPToCountryTest, MissingOrEmptyDatabaseLoadsNothing) {
     CIPToCountry missing(m_dir.file("nowhere"));
     EXPECT_FALSE(missing.Load());
