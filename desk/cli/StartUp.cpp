@@ -25,12 +25,26 @@ bool IsUserEdited(const std::string& name) {
     return name == "settings.xml" || name == "globalfilters.xml";
 }
 
-// Copies through a temporary file and a rename, so a crash never leaves half a data file.
+// Whether `to` is the copy that refreshing `from` made: same size and modification time. The
+// copies of the last start are then left alone: rewriting some megabytes at every start costs
+// a batch run more than reading its settings.
+bool IsCopyOf(const fs::path& to, const fs::path& from) {
+    std::error_code ec;
+    const auto size = fs::file_size(from, ec);
+    if (ec || fs::file_size(to, ec) != size || ec) return false;
+    const auto modified = fs::last_write_time(from, ec);
+    return !ec && fs::last_write_time(to, ec) == modified && !ec;
+}
+
+// Copies through a temporary file and a rename, so a crash never leaves half a data file. The
+// copy takes the original's modification time, which tells it apart from an edited one.
 bool CopyAtomically(const fs::path& from, const fs::path& to) {
     fs::path tmp = to;
     tmp += ".refresh-tmp";
     std::error_code ec;
     if (!fs::copy_file(from, tmp, fs::copy_options::overwrite_existing, ec)) return false;
+    const auto modified = fs::last_write_time(from, ec);
+    if (!ec) fs::last_write_time(tmp, modified, ec);
     fs::rename(tmp, to, ec);
     if (ec) fs::remove(tmp, ec);
     return !ec;
@@ -48,6 +62,7 @@ void RefreshSettingsFolder(const std::string& shipped, const std::string& settin
         if (name.empty() || name[0] == '.' || !it->is_regular_file(ec)) continue;
         std::error_code exists;
         if (IsUserEdited(name) && fs::exists(settings / name, exists)) continue;
+        if (IsCopyOf(settings / name, it->path())) continue;
         CopyAtomically(it->path(), settings / name);
     }
 }

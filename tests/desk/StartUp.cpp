@@ -1,6 +1,10 @@
 #include "desk/cli/StartUp.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <filesystem>
 
 #include "support/TempDir.h"
 
@@ -46,6 +50,41 @@ TEST_F(RefreshSettingsFolderTest, LaterStartsRefreshListsButKeepTheUsersChoices)
     EXPECT_EQ(ReadFile(Settings("browser.xml")), "<BROWSERS>newer</BROWSERS>");
     for (const auto& e : std::filesystem::directory_iterator(dir))
         EXPECT_EQ(e.path().filename().string().find("refresh-tmp"), std::string::npos) << e.path();
+}
+
+// A start rewrites only what changed since the last: an unchanged copy keeps its file, while a
+// newer shipped file of the same size, or an edited copy, is refreshed.
+TEST_F(RefreshSettingsFolderTest, UnchangedCopiesAreLeftAloneAndChangedOnesRefreshed) {
+    namespace fs = std::filesystem;
+    const std::string dir = (home.path() / "Settings").string();
+    WriteFile(shipped.file("os.xml"), "<OS>one</OS>");
+    RefreshSettingsFolder(shipped.path().string(), dir);
+    const auto inode = [](const std::string& path) {
+        struct stat info {};
+        ::stat(path.c_str(), &info);
+        return info.st_ino;
+    };
+    const auto browserFile = inode(Settings("browser.xml"));
+    const auto osFile = inode(Settings("os.xml"));
+
+    // Same size, new content, a later time: a newer program's list.
+    WriteFile(shipped.file("os.xml"), "<OS>two</OS>");
+    fs::last_write_time(shipped.file("os.xml"),
+                        fs::last_write_time(Settings("os.xml")) + std::chrono::seconds(5));
+    // Same size, edited in the settings folder.
+    WriteFile(Settings("browser.xml"), "<BROWSERS>old</BROWSERS>");
+    fs::last_write_time(Settings("browser.xml"),
+                        fs::last_write_time(shipped.file("browser.xml")) - std::chrono::seconds(5));
+    RefreshSettingsFolder(shipped.path().string(), dir);
+    EXPECT_EQ(ReadFile(Settings("os.xml")), "<OS>two</OS>");
+    EXPECT_EQ(ReadFile(Settings("browser.xml")), "<BROWSERS>new</BROWSERS>");
+    EXPECT_NE(inode(Settings("browser.xml")), browserFile);
+
+    const auto refreshed = inode(Settings("os.xml"));
+    EXPECT_NE(refreshed, osFile);
+    RefreshSettingsFolder(shipped.path().string(), dir);
+    EXPECT_EQ(inode(Settings("os.xml")), refreshed) << "an unchanged copy is not rewritten";
+    EXPECT_EQ(ReadFile(Settings("os.xml")), "<OS>two</OS>");
 }
 
 TEST_F(RefreshSettingsFolderTest, MissingShippedFolderStillCreatesTheSettingsFolder) {
