@@ -317,11 +317,24 @@ private:
         index = range(h);
         for (std::uint32_t step = 0; slots[index] != kFree; ++step) {
             if (step >= range.capacity) return false;
-            const page_t& other = m_table.m_pages[i.page];
-            h = memcrc(other.text, other.length, h);
+            h = step == 0 ? SecondHash(i.page) : Rehash(i.page, h);
             index = range(h);
         }
         return true;
+    }
+
+    std::uint32_t Rehash(std::uint32_t page, std::uint32_t h) const {
+        const page_t& other = m_table.m_pages[page];
+        return memcrc(other.text, other.length, h);
+    }
+
+    // A page's second probe hash, the same in every table it is linked in: worked out once
+    // per walk (0 stands for not yet, and a page whose hash is 0 just works it out again).
+    std::uint32_t SecondHash(std::uint32_t page) const {
+        if (m_secondHashes.empty()) m_secondHashes.assign(m_table.m_pages.size(), 0);
+        std::uint32_t& second = m_secondHashes[page];
+        if (second == 0) second = Rehash(page, m_table.m_pages[page].hash);
+        return second;
     }
 
     // Moves the items, in slot order, into `capacity` slots (doubled again while a probe
@@ -352,7 +365,8 @@ private:
     const CHyperlinkTable& m_table;
     std::vector<item_t> m_items;
     std::vector<std::uint32_t> m_slots, m_spare;
-    std::vector<std::uint32_t> m_used;  // the slots taken, in order of taking
+    std::vector<std::uint32_t> m_used;                  // the slots taken, in order of taking
+    mutable std::vector<std::uint32_t> m_secondHashes;  // by page
     std::uint32_t m_capacity = kConnectionSlots;
     slot_range_t m_range{kConnectionSlots};
 };
