@@ -1,4 +1,6 @@
 #include "engine/session/HyperlinkTable.h"
+
+#include <mutex>
 #include "engine/table/Prefetch.h"
 
 #include <algorithm>
@@ -371,18 +373,46 @@ private:
     slot_range_t m_range{kConnectionSlots};
 };
 
+// The pages in slot order and their links by page, read by every thread that walks them.
+struct CHyperlinkTable::page_walk_t {
+    link_lists_t lists;
+    std::vector<std::uint32_t> order;
+};
+
+std::shared_ptr<const CHyperlinkTable::page_walk_t> CHyperlinkTable::PrepareWalk() {
+    SettlePageTable();
+    auto walk = std::make_shared<page_walk_t>();
+    walk->lists = BuildLinkLists();
+    walk->order.reserve(m_pages.size());
+    m_pageIndex.ForEach([&walk](const page_key_t& key) { walk->order.push_back(key.index); });
+    return walk;
+}
+
+std::size_t CHyperlinkTable::GetPageCount(const page_walk_t& walk) { return walk.order.size(); }
+
 void CHyperlinkTable::ForEachPageView(
     const std::function<void(const hyperlink_page_view_t&)>& visit) {
-    SettlePageTable();
-    const link_lists_t lists = BuildLinkLists();
-    // Pages in slot order, so that the walk can load what a page's links read a few pages
-    // before it lays them: its list entries, its links, then the pages they lead to.
-    std::vector<std::uint32_t> order;
-    order.reserve(m_pages.size());
-    m_pageIndex.ForEach([&order](const page_key_t& key) { order.push_back(key.index); });
+    const auto walk = PrepareWalk();
+    WalkPages(*walk, walk->order.size(), 0, 1,
+              [&visit](std::size_t, const hyperlink_page_view_t& page) { visit(page); });
+}
+
+void CHyperlinkTable::WalkPages(
+    const page_walk_t& walk, std::size_t blockSize, std::size_t part, std::size_t parts,
+    const std::function<void(std::size_t, const hyperlink_page_view_t&)>& visit) const {
+    const link_lists_t& lists = walk.lists;
+    const std::vector<std::uint32_t>& order = walk.order;
+    if (blockSize == 0 || parts == 0) return;
+    // The i-th page of this part's blocks, as a position in slot order.
+    const auto position = [blockSize, part, parts](std::size_t i) {
+        return (i / blockSize * parts + part) * blockSize + i % blockSize;
+    };
     const std::uint32_t* childLinks = lists.childLinks.data();
     const std::uint32_t* parentLinks = lists.parentLinks.data();
-    // The first links of a page's two lists; long lists keep the processor busy without help.
+    // So that a page's links are laid out from memory already loaded, the walk loads, a few
+    // pages of its part ahead: the page's list entries, its links, then the pages they lead
+    // to. The first links of a page's two lists only: long lists keep the processor busy
+    // without help.
     constexpr std::uint32_t kLinksAhead = 8;
     const auto forLinks = [&](std::uint32_t page, auto&& f) {
         const std::uint32_t childBegin = lists.childStart[page];
@@ -394,32 +424,34 @@ void CHyperlinkTable::ForEachPageView(
             std::min(lists.parentStart[page + 1], parentBegin + kLinksAhead);
         for (std::uint32_t i = parentBegin; i < parentEnd; ++i) f(parentLinks[i], false);
     };
-    const auto prefetchAhead = [&](std::size_t k) {
-        if (k + 12 < order.size()) {
-            const std::uint32_t page = order[k + 12];
+    const auto prefetchAhead = [&](std::size_t i) {
+        if (const std::size_t at = position(i + 12); at < order.size()) {
+            const std::uint32_t page = order[at];
             logvane::table::PrefetchLine(&lists.childStart[page]);
             logvane::table::PrefetchLine(&lists.parentStart[page]);
             logvane::table::PrefetchLine(&m_pages[page]);
         }
-        if (k + 8 < order.size()) {
-            const std::uint32_t page = order[k + 8];
+        if (const std::size_t at = position(i + 8); at < order.size()) {
+            const std::uint32_t page = order[at];
             logvane::table::PrefetchLine(childLinks + lists.childStart[page]);
             logvane::table::PrefetchLine(parentLinks + lists.parentStart[page]);
         }
-        if (k + 4 < order.size())
-            forLinks(order[k + 4],
+        if (const std::size_t at = position(i + 4); at < order.size())
+            forLinks(order[at],
                      [this](std::uint32_t n, bool) { logvane::table::PrefetchLine(&LinkAt(n)); });
-        if (k + 2 < order.size())
-            forLinks(order[k + 2], [this](std::uint32_t n, bool toSide) {
+        if (const std::size_t at = position(i + 2); at < order.size())
+            forLinks(order[at], [this](std::uint32_t n, bool toSide) {
                 const link_t& link = LinkAt(n);
                 logvane::table::PrefetchLine(&m_pages[(toSide ? link.to : link.from) & kPageMask]);
             });
     };
     CConnectionOrder layout(*this);
     std::vector<hyperlink_link_view_t> children, parents;
-    for (std::size_t k = 0; k < order.size(); ++k) {
-        prefetchAhead(k);
-        const std::uint32_t index = order[k];
+    for (std::size_t i = 0;; ++i) {
+        const std::size_t at = position(i);
+        if (at >= order.size()) break;
+        prefetchAhead(i);
+        const std::uint32_t index = order[at];
         const page_t& page = m_pages[index];
         layout.Lay(childLinks + lists.childStart[index], childLinks + lists.childStart[index + 1],
                    true, page.childLookupAfterInsert, children);
@@ -427,14 +459,38 @@ void CHyperlinkTable::ForEachPageView(
                    parentLinks + lists.parentStart[index + 1], false, page.parentLookupAfterInsert,
                    parents);
         const CSpanEntryRange<hyperlink_link_view_t> childRange(children), parentRange(parents);
-        visit(hyperlink_page_view_t{std::string_view(page.text, page.length), page.type,
-                                    &childRange, &parentRange});
+        visit(at / blockSize, hyperlink_page_view_t{std::string_view(page.text, page.length),
+                                                    page.type, &childRange, &parentRange});
     }
 }
 
+namespace {
+
+// The report's view of the table. Walks by blocks share one preparation, made by whichever
+// walk comes first.
+class CHyperlinkPageRange : public CEntryRange<hyperlink_page_view_t> {
+public:
+    explicit CHyperlinkPageRange(CHyperlinkTable& table) : m_table(table) {}
+
+    void ForEach(const std::function<void(const hyperlink_page_view_t&)>& visit) const override {
+        m_table.ForEachPageView(visit);
+    }
+    bool CanWalkInBlocks() const override { return true; }
+    void ForEachInBlocks(std::size_t blockSize, std::size_t part, std::size_t parts,
+                         const std::function<void(std::size_t, const hyperlink_page_view_t&)>&
+                             visit) const override {
+        std::call_once(m_prepared, [this] { m_walk = m_table.PrepareWalk(); });
+        m_table.WalkPages(*m_walk, blockSize, part, parts, visit);
+    }
+
+private:
+    CHyperlinkTable& m_table;
+    mutable std::once_flag m_prepared;
+    mutable std::shared_ptr<const CHyperlinkTable::page_walk_t> m_walk;
+};
+
+}  // namespace
+
 std::unique_ptr<CEntryRange<hyperlink_page_view_t>> MakeHyperlinkPageRange(CHyperlinkTable& table) {
-    return MakeEntryRange<hyperlink_page_view_t>(
-        [&table](const std::function<void(const hyperlink_page_view_t&)>& visit) {
-            table.ForEachPageView(visit);
-        });
+    return std::make_unique<CHyperlinkPageRange>(table);
 }

@@ -141,6 +141,17 @@ public:
     // not change meanwhile; the views live only for the call.
     void ForEachPageView(const std::function<void(const hyperlink_page_view_t&)>& visit);
 
+    // The same walk for several threads at once: PrepareWalk (on one thread, the table not
+    // changing from then on) orders the pages and their links, and each thread then calls
+    // WalkPages for its blocks: visit(block, page) for the pages of every block (a run of
+    // `blockSize` pages in slot order) whose number modulo `parts` is `part`, in order.
+    struct page_walk_t;
+    std::shared_ptr<const page_walk_t> PrepareWalk();
+    static std::size_t GetPageCount(const page_walk_t& walk);
+    void WalkPages(
+        const page_walk_t& walk, std::size_t blockSize, std::size_t part, std::size_t parts,
+        const std::function<void(std::size_t, const hyperlink_page_view_t&)>& visit) const;
+
     // Connection tables start with this many slots.
     static constexpr std::uint32_t kConnectionSlots = 50;
 

@@ -38,6 +38,16 @@ public:
         (void)entries;
         return false;
     }
+    // Whether ForEachInBlocks walks: the walk split for several threads.
+    virtual bool CanWalkInBlocks() const { return false; }
+    // Calls visit(block, entry) for the entries of every block (a run of `blockSize` entries
+    // in table order) whose number modulo `parts` is `part`, in table order. Different parts
+    // may be walked at once. Visits nothing unless CanWalkInBlocks.
+    virtual void ForEachInBlocks(
+        std::size_t blockSize, std::size_t part, std::size_t parts,
+        const std::function<void(std::size_t, const Entry&)>& visit) const {
+        (void)blockSize, (void)part, (void)parts, (void)visit;
+    }
 };
 
 // One used entry of a connection table (`hyperlink_connection_hash_t`): a page linked from or

@@ -609,6 +609,7 @@ void CSaveHyperlinkTreeReport::PrintStreamed(CStreamedElements& out) const {
         return out.Close("LINKS", {});
     }
     const LinkTexts texts = MakeLinkTexts(out);
+    if (PrintInBlocks(out, texts)) return;
     CLinkBatches batches;
     std::exception_ptr failure;
     std::thread helper([&, indent = out.GetIndent()] {
@@ -655,6 +656,85 @@ void CSaveHyperlinkTreeReport::PrintStreamed(CStreamedElements& out) const {
         out.End(0, "LINKS");
     else
         out.Close("LINKS", {});
+}
+
+// When the range walks its pages in blocks, both threads walk: the helper lays out and prints
+// the even blocks, this thread the odd ones, each straight into the file once the helper's
+// block before it is written.
+bool CSaveHyperlinkTreeReport::PrintInBlocks(CStreamedElements& out, const LinkTexts& texts) const {
+    if (!m_links->CanWalkInBlocks()) return false;
+    // About m_batchLinks links a block, pages having a few dozen links each.
+    const std::size_t pagesPerBlock = std::max<std::size_t>(1, m_batchLinks / 32);
+    CLinkBatches batches;
+    std::exception_ptr failure;
+    std::thread helper([&, indent = out.GetIndent()] {
+        try {
+            CStreamedElements printer(indent);
+            LinkBatch batch;
+            std::size_t current = 0;
+            bool stopped = false;
+            const auto send = [&] {
+                printer.TakeBytes(batch.text);
+                batch.printed = true;
+                stopped = !batches.Push(std::move(batch));
+                batch = LinkBatch();
+            };
+            m_links->ForEachInBlocks(pagesPerBlock, 0, 2,
+                                     [&](std::size_t block, const hyperlink_page_view_t& page) {
+                                         if (stopped) return;
+                                         if (batch.pageCount > 0 && block != current) send();
+                                         current = block;
+                                         ++batch.pageCount;
+                                         PrintPage(printer, texts, page);
+                                     });
+            if (!stopped && batch.pageCount > 0) send();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        batches.Finish();
+    });
+    struct join_t {
+        CLinkBatches& batches;
+        std::thread& helper;
+        ~join_t() {
+            batches.Abandon();
+            helper.join();
+        }
+    } join{batches, helper};
+
+    PrintData(out);
+    out.Start(0, "LINKS");
+    bool open = false;
+    const auto openLinks = [&] {
+        if (!open) out.Open();
+        open = true;
+    };
+    // The helper's next block, which comes before the block this thread is about to print.
+    const auto writeHelperBlock = [&] {
+        LinkBatch batch;
+        if (!batches.Pop(batch)) return false;
+        openLinks();
+        out.Write(batch.text);
+        return true;
+    };
+    std::size_t current = 0;
+    bool started = false;
+    m_links->ForEachInBlocks(pagesPerBlock, 1, 2,
+                             [&](std::size_t block, const hyperlink_page_view_t& page) {
+                                 if (!started || block != current) writeHelperBlock();
+                                 started = true;
+                                 current = block;
+                                 openLinks();
+                                 PrintPage(out, texts, page);
+                             });
+    while (writeHelperBlock()) {
+    }
+    if (failure) std::rethrow_exception(failure);
+    if (open)
+        out.End(0, "LINKS");
+    else
+        out.Close("LINKS", {});
+    return true;
 }
 
 void CSaveHyperlinkTreeReport::ProduceLinkBatches(std::size_t indent, const LinkTexts& texts,

@@ -86,6 +86,8 @@ private:
     // The same elements printed straight into a streamed file.
     void PrintData(CStreamedElements& out) const;
     void PrintStreamed(CStreamedElements& out) const;
+    // The LINKS element walked by both threads; false when the pages cannot be walked so.
+    bool PrintInBlocks(CStreamedElements& out, const LinkTexts& texts) const;
     // On the helper thread: the pages of the LINKS element in batches, in order.
     void ProduceLinkBatches(std::size_t indent, const LinkTexts& texts,
                             CLinkBatches& batches) const;

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <map>
 #include <random>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -11,22 +13,29 @@
 
 namespace {
 
+// The lines of one page as the report's range hands it out.
+Lines PageLines(const hyperlink_page_view_t& page, int triggers) {
+    Lines lines;
+    lines.push_back(std::string(page.name) + " type " +
+                    std::to_string(static_cast<int>(page.type)));
+    for (auto [side, links] : {std::pair{"child", page.children}, {"parent", page.parents}}) {
+        std::span<const hyperlink_link_view_t> span;
+        EXPECT_TRUE(links->GetSpan(span)) << "the writer walks the links as one array";
+        for (const hyperlink_link_view_t& link : span)
+            lines.push_back(LinkLine(side, link.name, static_cast<int>(link.type),
+                                     static_cast<std::uint64_t>(link.hits), link.tagCounts,
+                                     triggers));
+    }
+    return lines;
+}
+
 // The same through the report's range, which lays the links out without tables.
 Lines ReadRange(CHyperlinkTable& table) {
     Lines lines;
-    const int triggers = table.GetNumTriggers();
     const auto pages = MakeHyperlinkPageRange(table);
     pages->ForEach([&](const hyperlink_page_view_t& page) {
-        lines.push_back(std::string(page.name) + " type " +
-                        std::to_string(static_cast<int>(page.type)));
-        for (auto [side, links] : {std::pair{"child", page.children}, {"parent", page.parents}}) {
-            std::span<const hyperlink_link_view_t> span;
-            EXPECT_TRUE(links->GetSpan(span)) << "the writer walks the links as one array";
-            for (const hyperlink_link_view_t& link : span)
-                lines.push_back(LinkLine(side, link.name, static_cast<int>(link.type),
-                                         static_cast<std::uint64_t>(link.hits), link.tagCounts,
-                                         triggers));
-        }
+        const Lines one = PageLines(page, table.GetNumTriggers());
+        lines.insert(lines.end(), one.begin(), one.end());
     });
     return lines;
 }
@@ -58,6 +67,30 @@ TEST_P(HyperlinkPageViewTest, LaysLinksOutInTheOrderOfTheConnectionTables) {
     const Lines expected = ReadTables(table);
     EXPECT_EQ(ReadRange(table), expected);
     EXPECT_EQ(ReadRange(table), expected) << "a second reading sees the same";
+
+    // Walked in blocks by two threads at once, then put in block order.
+    const auto range = MakeHyperlinkPageRange(table);
+    ASSERT_TRUE(range->CanWalkInBlocks());
+    for (const std::size_t blockSize : {std::size_t{1}, std::size_t{3}, std::size_t{64}}) {
+        std::map<std::size_t, Lines> blocks[2];
+        const auto walk = [&](std::size_t part) {
+            range->ForEachInBlocks(blockSize, part, 2,
+                                   [&](std::size_t block, const hyperlink_page_view_t& page) {
+                                       EXPECT_EQ(block % 2, part);
+                                       Lines& lines = blocks[part][block];
+                                       const Lines one = PageLines(page, triggers);
+                                       lines.insert(lines.end(), one.begin(), one.end());
+                                   });
+        };
+        std::thread other(walk, 1);
+        walk(0);
+        other.join();
+        Lines merged;
+        for (std::size_t block = 0; blocks[block % 2].count(block); ++block)
+            merged.insert(merged.end(), blocks[block % 2][block].begin(),
+                          blocks[block % 2][block].end());
+        EXPECT_EQ(merged, expected) << "blocks of " << blockSize;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(

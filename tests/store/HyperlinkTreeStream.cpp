@@ -2,10 +2,12 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
 #include <tuple>
+#include <type_traits>
 #include <vector>
 
 #include "store/filter/TagInformation.h"
@@ -58,18 +60,17 @@ public:
         }
     }
 
-    // A new writer over the tree; null ranges where the tree has none.
-    std::unique_ptr<CSaveHyperlinkTreeReport> MakeReport() {
-        auto walk = [this](const auto& visit) {
-            for (const page_t& page : m_pages) {
-                const LinkRange children(page.children), parents(page.parents);
-                visit(hyperlink_page_view_t{page.name, page.type,
-                                            page.noChildren ? nullptr : &children, &parents});
-            }
-        };
+    // A new writer over the tree; null ranges where the tree has none. With `inBlocks` the
+    // pages can also be walked in blocks, as the engine's range walks them on two threads.
+    std::unique_ptr<CSaveHyperlinkTreeReport> MakeReport(bool inBlocks = false) {
+        std::unique_ptr<CEntryRange<hyperlink_page_view_t>> pages;
+        if (inBlocks)
+            pages = std::make_unique<BlockRange>(*this);
+        else if (!m_pages.empty())
+            pages = MakeEntryRange<hyperlink_page_view_t>(
+                [this](const auto& visit) { ForEachPage(0, 1, 1, visit); });
         return std::make_unique<CSaveHyperlinkTreeReport>(
-            7, m_pages.empty() ? nullptr : MakeEntryRange<hyperlink_page_view_t>(walk), &tags,
-            tagTotals.data(), std::make_unique<CountRange>(m_single),
+            7, std::move(pages), &tags, tagTotals.data(), std::make_unique<CountRange>(m_single),
             std::make_unique<CountRange>(m_entry), std::make_unique<CountRange>(m_exit));
     }
 
@@ -82,6 +83,42 @@ private:
         page_type_t type{};
         bool noChildren = false;
         std::vector<hyperlink_link_view_t> children, parents;
+    };
+
+    // The pages of the blocks of `blockSize` pages whose number modulo `parts` is `part`;
+    // visit(block, page) or visit(page).
+    template <class Visit>
+    void ForEachPage(std::size_t blockSize, std::size_t part, std::size_t parts,
+                     const Visit& visit) const {
+        for (std::size_t i = 0; i < m_pages.size(); ++i) {
+            if (blockSize > 0 && i / blockSize % parts != part) continue;
+            const page_t& page = m_pages[i];
+            const LinkRange children(page.children), parents(page.parents);
+            const hyperlink_page_view_t view{page.name, page.type,
+                                             page.noChildren ? nullptr : &children, &parents};
+            if constexpr (std::is_invocable_v<Visit, std::size_t, hyperlink_page_view_t>)
+                visit(i / blockSize, view);
+            else
+                visit(view);
+        }
+    }
+
+    class BlockRange : public CEntryRange<hyperlink_page_view_t> {
+    public:
+        explicit BlockRange(const RandomTree& tree) : m_tree(tree) {}
+        void ForEach(
+            const std::function<void(const hyperlink_page_view_t&)>& visit) const override {
+            m_tree.ForEachPage(0, 0, 1, visit);
+        }
+        bool CanWalkInBlocks() const override { return true; }
+        void ForEachInBlocks(std::size_t blockSize, std::size_t part, std::size_t parts,
+                             const std::function<void(std::size_t, const hyperlink_page_view_t&)>&
+                                 visit) const override {
+            m_tree.ForEachPage(blockSize, part, parts, visit);
+        }
+
+    private:
+        const RandomTree& m_tree;
     };
 
     std::int64_t Number(std::int64_t below) {
@@ -120,8 +157,8 @@ class HyperlinkStreamTest
 protected:
     // The report inside `depth` folders, between two other elements, written by `save`.
     template <typename Save>
-    static void Write(CMarkup& markup, RandomTree& tree, int depth, std::size_t batch,
-                      Save&& save) {
+    static void Write(CMarkup& markup, RandomTree& tree, int depth, std::size_t batch, Save&& save,
+                      bool inBlocks = false) {
         markup.AddElem("REPORTS");
         markup.SetAttrib("ProjectName", "p");
         markup.IntoElem();
@@ -131,7 +168,7 @@ protected:
             markup.IntoElem();
         }
         CSaveXMLProgress progress(1);
-        auto report = tree.MakeReport();
+        auto report = tree.MakeReport(inBlocks);
         report->SetLinkBatchSize(batch);
         report->SaveXML(progress, markup, false);
         markup.AddElem("TEXTMESSAGE", "after");
@@ -168,6 +205,14 @@ TEST_P(HyperlinkStreamTest, StreamedReportHasTheBytesOfAWholeDocumentSave) {
     // And the result is a well-formed document.
     CMarkup check;
     EXPECT_TRUE(check.Load(streamed.c_str())) << check.GetError();
+
+    // Pages walked in blocks by both threads come out in the same order.
+    const std::string blocks = dir.file("blocks.bvr");
+    CMarkup inBlocks;
+    ASSERT_TRUE(inBlocks.StartStream(blocks.c_str()));
+    Write(
+        inBlocks, tree, depth, batch, [&] { ASSERT_TRUE(inBlocks.EndStream()); }, true);
+    EXPECT_TRUE(ReadFile(blocks) == expected) << "the report walked in blocks differs";
 }
 
 constexpr std::size_t kBatch = 2048;  // the writer's own batch size
