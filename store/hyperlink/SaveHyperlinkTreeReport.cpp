@@ -588,6 +588,39 @@ private:
     bool m_abandoned = false;
 };
 
+// The helper thread of the LINKS element, producing into its batches. The thread stops and
+// is waited for however the calling thread leaves.
+class CSaveHyperlinkTreeReport::CLinkHelper {
+public:
+    template <class Produce>
+    explicit CLinkHelper(Produce produce)
+        : m_thread([this, produce] {
+              try {
+                  produce(m_batches);
+              } catch (...) {
+                  m_failure = std::current_exception();
+              }
+              m_batches.Finish();
+          }) {}
+    ~CLinkHelper() {
+        m_batches.Abandon();
+        m_thread.join();
+    }
+    CLinkHelper(const CLinkHelper&) = delete;
+    CLinkHelper& operator=(const CLinkHelper&) = delete;
+
+    CLinkBatches& Batches() { return m_batches; }
+    // Once Pop has returned false: what the helper threw, if anything.
+    void RethrowFailure() const {
+        if (m_failure) std::rethrow_exception(m_failure);
+    }
+
+private:
+    CLinkBatches m_batches;
+    std::exception_ptr m_failure;
+    std::thread m_thread;  // last, so that it starts once the rest is made
+};
+
 namespace {
 
 std::size_t LinkCount(const CEntryRange<hyperlink_link_view_t>* table) {
@@ -610,31 +643,14 @@ void CSaveHyperlinkTreeReport::PrintStreamed(CStreamedElements& out) const {
     }
     const LinkTexts texts = MakeLinkTexts(out);
     if (PrintInBlocks(out, texts)) return;
-    CLinkBatches batches;
-    std::exception_ptr failure;
-    std::thread helper([&, indent = out.GetIndent()] {
-        try {
-            ProduceLinkBatches(indent, texts, batches);
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        batches.Finish();
+    CLinkHelper helper([this, &texts, indent = out.GetIndent()](CLinkBatches& batches) {
+        ProduceLinkBatches(indent, texts, batches);
     });
-    // Stops and waits for the helper however this thread leaves.
-    struct join_t {
-        CLinkBatches& batches;
-        std::thread& helper;
-        ~join_t() {
-            batches.Abandon();
-            helper.join();
-        }
-    } join{batches, helper};
-
     PrintData(out);
     out.Start(0, "LINKS");
     bool open = false;
     LinkBatch batch;
-    while (batches.Pop(batch)) {
+    while (helper.Batches().Pop(batch)) {
         if (batch.pageCount == 0) continue;
         if (!open) out.Open();
         open = true;
@@ -651,7 +667,11 @@ void CSaveHyperlinkTreeReport::PrintStreamed(CStreamedElements& out) const {
             PrintPage(out, texts, {page.name, page.type, &children, &parents});
         }
     }
-    if (failure) std::rethrow_exception(failure);
+    helper.RethrowFailure();
+    EndLinks(out, open);
+}
+
+void CSaveHyperlinkTreeReport::EndLinks(CStreamedElements& out, bool open) {
     if (open)
         out.End(0, "LINKS");
     else
@@ -665,43 +685,27 @@ bool CSaveHyperlinkTreeReport::PrintInBlocks(CStreamedElements& out, const LinkT
     if (!m_links->CanWalkInBlocks()) return false;
     // About m_batchLinks links a block, pages having a few dozen links each.
     const std::size_t pagesPerBlock = std::max<std::size_t>(1, m_batchLinks / 32);
-    CLinkBatches batches;
-    std::exception_ptr failure;
-    std::thread helper([&, indent = out.GetIndent()] {
-        try {
-            CStreamedElements printer(indent);
-            LinkBatch batch;
-            std::size_t current = 0;
-            bool stopped = false;
-            const auto send = [&] {
-                printer.TakeBytes(batch.text);
-                batch.printed = true;
-                stopped = !batches.Push(std::move(batch));
-                batch = LinkBatch();
-            };
-            m_links->ForEachInBlocks(pagesPerBlock, 0, 2,
-                                     [&](std::size_t block, const hyperlink_page_view_t& page) {
-                                         if (stopped) return;
-                                         if (batch.pageCount > 0 && block != current) send();
-                                         current = block;
-                                         ++batch.pageCount;
-                                         PrintPage(printer, texts, page);
-                                     });
-            if (!stopped && batch.pageCount > 0) send();
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        batches.Finish();
+    CLinkHelper helper([&, indent = out.GetIndent()](CLinkBatches& batches) {
+        CStreamedElements printer(indent);
+        LinkBatch batch;
+        std::size_t current = 0;
+        bool stopped = false;
+        const auto send = [&] {
+            printer.TakeBytes(batch.text);
+            batch.printed = true;
+            stopped = !batches.Push(std::move(batch));
+            batch = LinkBatch();
+        };
+        m_links->ForEachInBlocks(pagesPerBlock, 0, 2,
+                                 [&](std::size_t block, const hyperlink_page_view_t& page) {
+                                     if (stopped) return;
+                                     if (batch.pageCount > 0 && block != current) send();
+                                     current = block;
+                                     ++batch.pageCount;
+                                     PrintPage(printer, texts, page);
+                                 });
+        if (!stopped && batch.pageCount > 0) send();
     });
-    struct join_t {
-        CLinkBatches& batches;
-        std::thread& helper;
-        ~join_t() {
-            batches.Abandon();
-            helper.join();
-        }
-    } join{batches, helper};
-
     PrintData(out);
     out.Start(0, "LINKS");
     bool open = false;
@@ -712,7 +716,7 @@ bool CSaveHyperlinkTreeReport::PrintInBlocks(CStreamedElements& out, const LinkT
     // The helper's next block, which comes before the block this thread is about to print.
     const auto writeHelperBlock = [&] {
         LinkBatch batch;
-        if (!batches.Pop(batch)) return false;
+        if (!helper.Batches().Pop(batch)) return false;
         openLinks();
         out.Write(batch.text);
         return true;
@@ -729,11 +733,8 @@ bool CSaveHyperlinkTreeReport::PrintInBlocks(CStreamedElements& out, const LinkT
                              });
     while (writeHelperBlock()) {
     }
-    if (failure) std::rethrow_exception(failure);
-    if (open)
-        out.End(0, "LINKS");
-    else
-        out.Close("LINKS", {});
+    helper.RethrowFailure();
+    EndLinks(out, open);
     return true;
 }
 

@@ -77,6 +77,7 @@ private:
     struct LinkTexts;
     struct LinkBatch;
     class CLinkBatches;
+    class CLinkHelper;
     static constexpr std::size_t kPageTypes = 8;
 
     void ReadTriggers();
@@ -86,6 +87,7 @@ private:
     // The same elements printed straight into a streamed file.
     void PrintData(CStreamedElements& out) const;
     void PrintStreamed(CStreamedElements& out) const;
+    static void EndLinks(CStreamedElements& out, bool open);
     // The LINKS element walked by both threads; false when the pages cannot be walked so.
     bool PrintInBlocks(CStreamedElements& out, const LinkTexts& texts) const;
     // On the helper thread: the pages of the LINKS element in batches, in order.
