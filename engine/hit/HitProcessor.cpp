@@ -829,7 +829,7 @@ void CHitProcessor::KeepPair(hashed_text_t url, hashed_text_t referrer,
     // Texts worked out per hit live in the hit's preparation, which the parsing thread reuses.
     const auto own = [&texts, room](hashed_text_t& text) {
         if (text.pooled) return;
-        std::memcpy(texts, text.text.data(), text.text.size());
+        if (!text.text.empty()) std::memcpy(texts, text.text.data(), text.text.size());
         text.text = std::string_view(texts, text.text.size());
         texts += room;
     };
@@ -887,7 +887,8 @@ void CHitProcessor::KeepVisit(const visit_t& visit) {
     kept = visit;
     char* room = texts.texts;
     const auto copy = [&room](std::string_view text) {
-        std::memcpy(room, text.data(), text.size());
+        // An absent text (no cookie) has no data pointer, which memcpy may not be given.
+        if (!text.empty()) std::memcpy(room, text.data(), text.size());
         const std::string_view copied(room, text.size());
         room += kHitTextSize;
         return copied;
