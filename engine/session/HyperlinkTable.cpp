@@ -388,8 +388,6 @@ std::shared_ptr<const CHyperlinkTable::page_walk_t> CHyperlinkTable::PrepareWalk
     return walk;
 }
 
-std::size_t CHyperlinkTable::GetPageCount(const page_walk_t& walk) { return walk.order.size(); }
-
 void CHyperlinkTable::ForEachPageView(
     const std::function<void(const hyperlink_page_view_t&)>& visit) {
     const auto walk = PrepareWalk();

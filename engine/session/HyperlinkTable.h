@@ -147,7 +147,6 @@ public:
     // `blockSize` pages in slot order) whose number modulo `parts` is `part`, in order.
     struct page_walk_t;
     std::shared_ptr<const page_walk_t> PrepareWalk();
-    static std::size_t GetPageCount(const page_walk_t& walk);
     void WalkPages(
         const page_walk_t& walk, std::size_t blockSize, std::size_t part, std::size_t parts,
         const std::function<void(std::size_t, const hyperlink_page_view_t&)>& visit) const;
