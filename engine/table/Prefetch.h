@@ -5,10 +5,10 @@
 
 namespace logvane::table {
 
-// Starts loading the cache line that holds `p`. Every prefetch goes through here: GCC deletes a
-// loop or branch whose only effect is __builtin_prefetch (it does not count a prefetch as an
-// effect), which silently dropped the look-ahead of compact tables. The empty asm that takes
-// the address is an effect it keeps.
+// Starts loading the cache line that holds `p`. Every prefetch goes through here: GCC may
+// delete a loop or branch whose only effect is __builtin_prefetch (it does not count a
+// prefetch as an effect), and did so to the look-ahead of compact tables. The empty asm that
+// takes the address is an effect it keeps.
 inline void PrefetchLine(const void* p) {
     __builtin_prefetch(p);
     asm volatile("" : : "r"(p));
