@@ -18,6 +18,7 @@
 #include <random>
 #include <thread>
 
+#include "engine/geo/ReadOnlyFile.h"
 #include "engine/remote/CurlHandle.h"
 #include "engine/remote/HttpDownload.h"
 #include "engine/remote/LocalFiles.h"
@@ -159,12 +160,7 @@ struct parsed_line_t {
 // cannot be read.
 bool ReadWholeFile(const std::string& path, std::unique_ptr<char[]>& bytes, std::size_t& size,
                    struct stat& info) {
-    struct descriptor_t {
-        int fd;
-        ~descriptor_t() {
-            if (fd >= 0) ::close(fd);
-        }
-    } file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+    const read_only_file_t file(path);
     if (file.fd < 0 || ::fstat(file.fd, &info) != 0) return false;
     // One byte more than the size: a file that grew since is read to its end.
     std::size_t capacity = static_cast<std::size_t>(info.st_size) + 1;

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "engine/geo/IPToCountry.h"
+#include "engine/geo/ReadOnlyFile.h"
 #include "engine/remote/LocalFiles.h"
 
 namespace {
@@ -61,12 +62,7 @@ bool ReadExactly(int fd, void* to, std::size_t size) {
 std::string CIPToCountry::CachePath() const { return m_databasePath + ".idx"; }
 
 bool CIPToCountry::LoadCache(const struct stat& database) {
-    struct descriptor_t {
-        int fd;
-        ~descriptor_t() {
-            if (fd >= 0) ::close(fd);
-        }
-    } file{::open(CachePath().c_str(), O_RDONLY | O_CLOEXEC)};
+    const read_only_file_t file(CachePath());
     struct stat info {};
     header_t header{};
     if (file.fd < 0 || ::fstat(file.fd, &info) != 0 ||

@@ -1,11 +1,11 @@
 #include "engine/session/HyperlinkTable.h"
 
-#include <mutex>
-#include "engine/table/Prefetch.h"
-
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <mutex>
+
+#include "engine/table/Prefetch.h"
 
 namespace {
 
