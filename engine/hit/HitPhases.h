@@ -56,6 +56,8 @@ public:
     ~CHitProcessingConsumer() override;
     void PrepareBatch(std::span<hit_t> batch) override;
     void ProcessHit(hit_t* hit) override;
+    // Counts a batch of the visits kept for the sessions.
+    bool HelpWhileWaiting() override { return m_processor.CountWaitingVisits(); }
     CHitProcessor& GetProcessor() { return m_processor; }
 
 private:

@@ -766,7 +766,7 @@ int CHitProcessor::Count(hit_t& hit, prepared_hit_t& prep) {
     if (m_ref->remembered) state.referrer.pooled = m_ref->text;
     state.hostHash = prep.hostHash;
     state.pooledHost = prep.pooledHost;
-    if (m_sessions && !m_keptVisits)
+    if (m_sessions && !m_visitFeed)
         m_sessions->Prefetch(hit.cookiePresent ? hit.Cookie() : "", prep.hostHash,
                              m_host ? &m_host->visitor : nullptr);
     PrefetchEntries();
@@ -793,8 +793,8 @@ int CHitProcessor::Count(hit_t& hit, prepared_hit_t& prep) {
         visit.user = hit.User();
         visit.item = state.hasItem ? &state.item : nullptr;
         visit.memo = m_host ? &m_host->visitor : nullptr;
-        if (m_keptVisits)
-            KeepVisit(visit);
+        if (m_visitFeed)
+            m_visitFeed->Keep(visit);
         else
             m_sessions->RecordVisit(visit);
     }
@@ -804,13 +804,11 @@ int CHitProcessor::Count(hit_t& hit, prepared_hit_t& prep) {
 void CHitProcessor::DeferCounts(bool defer) {
     if (!defer) {
         FlushDeferred();
-        m_keptVisits.reset();
-        m_keptTexts.reset();
+        m_visitFeed.reset();
         m_keptPairs.reset();
         m_pairTexts = {};
-    } else if (!m_keptVisits) {
-        m_keptVisits = std::make_unique<visit_t[]>(kKeptCounts);
-        m_keptTexts = std::make_unique<kept_texts_t[]>(kKeptCounts);
+    } else if (!m_keptPairs) {
+        if (m_sessions) m_visitFeed = std::make_unique<CVisitFeed>(*m_sessions);
         m_keptPairs = std::make_unique<kept_pair_t[]>(kKeptCounts);
         m_pairTexts.resize(kKeptCounts * 2 * (m_normalizer.GetMaxLength() + 1));
     }
@@ -818,7 +816,7 @@ void CHitProcessor::DeferCounts(bool defer) {
 
 void CHitProcessor::FlushDeferred() {
     FlushPairs();
-    FlushVisits();
+    if (m_visitFeed) m_visitFeed->Finish();
 }
 
 void CHitProcessor::KeepPair(hashed_text_t url, hashed_text_t referrer,
@@ -877,41 +875,6 @@ void CHitProcessor::FlushPairs() {
     }
 }
 
-// The record's texts live only while its hit is counted: a kept visit points at pool copies
-// or at copies of its own.
-void CHitProcessor::KeepVisit(const visit_t& visit) {
-    if (m_keptCount == kKeptCounts) FlushVisits();
-    visit_t& kept = m_keptVisits[m_keptCount];
-    kept_texts_t& texts = m_keptTexts[m_keptCount];
-    ++m_keptCount;
-    kept = visit;
-    char* room = texts.texts;
-    const auto copy = [&room](std::string_view text) {
-        // An absent text (no cookie) has no data pointer, which memcpy may not be given.
-        if (!text.empty()) std::memcpy(room, text.data(), text.size());
-        const std::string_view copied(room, text.size());
-        room += kHitTextSize;
-        return copied;
-    };
-    kept.cookie = copy(visit.cookie);
-    kept.host =
-        visit.pooledHost ? std::string_view(visit.pooledHost, visit.host.size()) : copy(visit.host);
-    kept.user = copy(visit.user);
-    kept.visitor = m_sessions->RememberedVisitor(visit.memo);
-    if (visit.item) {
-        texts.item = *visit.item;
-        kept.item = &texts.item;
-    }
-}
-
-void CHitProcessor::FlushVisits() {
-    if (m_keptCount == 0) return;
-    const std::span<const visit_t> visits(m_keptVisits.get(),
-                                          static_cast<std::size_t>(m_keptCount));
-    m_keptCount = 0;
-    m_sessions->RecordVisits(visits);
-}
-
 // The entries a repeated hit is about to count in start loading together.
 void CHitProcessor::PrefetchEntries() const {
     PrefetchEntriesOf(*m_path, *m_ref, m_host, m_pageType);
@@ -964,7 +927,7 @@ void CHitProcessor::PrefetchAhead(const hit_t& hit, const prepared_hit_t& prep,
         logvane::table::PrefetchObject(prep.pairs[i].parentEntry.entry);
         logvane::table::PrefetchObject(prep.pairs[i].childEntry.entry);
     }
-    if (m_sessions && !m_keptVisits)
+    if (m_sessions && !m_visitFeed)
         m_sessions->Prefetch(hit.cookiePresent ? hit.Cookie() : "", prep.hostHash,
                              prep.host ? &prep.host->visitor : nullptr);
 }

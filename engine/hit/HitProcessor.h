@@ -11,6 +11,7 @@
 #include "engine/hit/CountryLookup.h"
 #include "engine/hit/HitFacts.h"
 #include "engine/hit/UrlNormalizer.h"
+#include "engine/hit/VisitFeed.h"
 #include "engine/parse/HitRecord.h"
 #include "engine/scan/PatternSearch.h"
 #include "engine/session/VisitorSessions.h"
@@ -106,6 +107,9 @@ public:
     // the same either way once flushed.
     void DeferCounts(bool defer);
     void FlushDeferred();
+    // Counts the oldest batch of kept visits that waits, unless another thread is counting
+    // one: for a thread that would otherwise wait. False when it counted none. Any thread.
+    bool CountWaitingVisits() { return m_visitFeed && m_visitFeed->TryCountWaiting(); }
 
     // The normalised URL and referrer of the last hit counted, and its page type (1-4, or 8).
     std::string_view GetUrl() const { return m_urlView; }
@@ -224,18 +228,9 @@ private:
     day_memo_t m_hitDay, m_pageViewDay;
     CEntryMemo<user_info_t> m_lastUser;
     referrer_facts_t m_noFacts;  // m_ref before the first hit
-    // Visits kept by DeferCounts, and beside each its path item and room for its cookie, host
-    // and user texts.
-    struct kept_texts_t {
-        path_item_t item;
-        char texts[3 * kHitTextSize];
-    };
+    // Visits kept by DeferCounts.
+    std::unique_ptr<CVisitFeed> m_visitFeed;
     static constexpr int kKeptCounts = 256;
-    std::unique_ptr<visit_t[]> m_keptVisits;
-    std::unique_ptr<kept_texts_t[]> m_keptTexts;
-    int m_keptCount = 0;
-    void KeepVisit(const visit_t& visit);
-    void FlushVisits();
     // Page-referrer pairs kept by DeferCounts; texts without a pool copy are copied to the
     // pair's room in m_pairTexts.
     struct kept_pair_t {

@@ -813,7 +813,11 @@ bool CLogFileScanner::GuardedPredict(const char* data, std::size_t size, std::si
 }
 
 hit_t* CLogFileScanner::NextFillBatch(scan_worker_t& worker) {
-    return worker.ring ? worker.ring->WaitFree() : m_batch.get();
+    if (!worker.ring) return m_batch.get();
+    // A full ring would leave this core idle until the consumer catches up.
+    while (!worker.ring->HasFree() && m_consumer.HelpWhileWaiting()) {
+    }
+    return worker.ring->WaitFree();
 }
 
 void CLogFileScanner::HandOn(scan_worker_t& worker, int filled, std::uint64_t parsedBytes,

@@ -67,6 +67,10 @@ public:
     virtual void PrepareBatch(std::span<hit_t> batch) { (void)batch; }
     // One accepted hit with its flags set; the record is valid only during the call.
     virtual void ProcessHit(hit_t* hit) = 0;
+    // Called on a parsing thread that has no room to parse into until hits are processed: a
+    // step of the consumer's own work that may run on any thread, or false when there is none
+    // now. The default has none.
+    virtual bool HelpWhileWaiting() { return false; }
 };
 
 // Parses every file in the order of its first time stamp and hands each accepted hit to the

@@ -90,19 +90,24 @@ void CVisitorSessions::RecordVisit(const visit_t& visit) {
     if (visit.item) Append(*visitor, *visit.item);
 }
 
-void CVisitorSessions::RecordVisits(std::span<const visit_t> visits) {
+void CVisitorSessions::RecordVisits(std::span<visit_t> visits) {
     // Visit k's steps run at k + kAhead - distance, so each step finds what the step before
     // it loaded a few visits earlier.
-    constexpr std::size_t kAhead = 16;
-    constexpr std::size_t kPathAhead = 11, kMemosAhead = 7, kClosingAhead = 3;
+    constexpr std::size_t kAhead = 24;
+    constexpr std::size_t kVisitorAhead = 16, kPathAhead = 11, kMemosAhead = 7, kClosingAhead = 3;
     const std::size_t n = visits.size();
     for (std::size_t k = 0; k < n + kAhead; ++k) {
         if (!m_visitors) return;  // the run's sessions are closed
-        const auto step = [&](std::size_t distance) -> const visit_t* {
+        const auto step = [&](std::size_t distance) -> visit_t* {
             const std::size_t at = k + distance;
             return at >= kAhead && at - kAhead < n ? &visits[at - kAhead] : nullptr;
         };
-        if (const visit_t* v = step(kAhead)) {
+        if (const visit_t* v = step(kAhead); v && !v->visitor && v->memo)
+            logvane::table::PrefetchLine(v->memo);
+        if (visit_t* v = step(kVisitorAhead)) {
+            // A memo names its host's visitor whenever it names one, so a visitor found now
+            // is the one the visit's own lookup would find.
+            if (!v->visitor) v->visitor = RememberedVisitor(v->memo);
             if (v->visitor)
                 logvane::table::PrefetchLine(v->visitor);
             else
@@ -244,27 +249,33 @@ inline void CVisitorSessions::StartSession(visitor_t& visitor, const visit_t& vi
 
 inline void CVisitorSessions::CountUserSession(const visit_t& visit) {
     if (visit.status < 200 || visit.status > 299) return;
-    // Most sessions are of one user name ("-"); a lookup that does not insert never moves the
-    // table, so the last user found stands for the lookup.
-    user_info_t* user = m_tables.users.Recall(m_lastUser);
-    if (user && logvane::table::SameText(user->name, user->length, visit.user.data(),
-                                         static_cast<std::uint32_t>(visit.user.size()))) {
-        ++user->sessions;
+    // Most sessions are of one user name ("-").
+    if (m_lastUser && m_lastUser->first == visit.user) {
+        ++m_lastUser->second;
         return;
     }
     CountOtherUserSession(visit);
 }
 
 void CVisitorSessions::CountOtherUserSession(const visit_t& visit) {
-    user_info_t key;
-    key.name = visit.user.data();
-    key.length = static_cast<std::uint32_t>(visit.user.size());
-    bool isNew = false;
-    // Hit processing counted the user before this step; a user it did not count stays out.
-    user_info_t* user = m_tables.users.Lookup(key, isNew, false);
-    if (!user) return;
-    m_lastUser = m_tables.users.Remember(user);
-    ++user->sessions;
+    auto found = m_userSessions.find(visit.user);
+    if (found == m_userSessions.end()) found = m_userSessions.emplace(visit.user, 0).first;
+    m_lastUser = &*found;
+    ++found->second;
+}
+
+void CVisitorSessions::AddUserSessions() {
+    for (const auto& [name, count] : m_userSessions) {
+        user_info_t key;
+        key.name = name.data();
+        key.length = static_cast<std::uint32_t>(name.size());
+        bool isNew = false;
+        // Hit processing counted the user of every hit a session starts with; a user it did
+        // not count stays out.
+        if (user_info_t* user = m_tables.users.Lookup(key, isNew, false)) user->sessions += count;
+    }
+    m_userSessions.clear();
+    m_lastUser = nullptr;
 }
 
 inline void CVisitorSessions::Append(visitor_t& visitor, const path_item_t& item) {
@@ -548,6 +559,7 @@ inline std::int32_t CVisitorSessions::NextLabelled(const visitor_t& visitor, std
 void CVisitorSessions::CloseAllSessions() {
     if (!m_visitors) return;
     m_visitors->ForEachInSlotOrder([this](visitor_t& visitor) { CloseSession(visitor, 0); });
+    AddUserSessions();
     m_visitors.reset();
     m_pageMemos.reset();
     m_labelMemos.reset();

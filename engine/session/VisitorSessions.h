@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/EngineApi.h"
@@ -40,8 +41,8 @@ struct visit_t {
     // text (equal bytes) for the whole run; RecordVisit reads and refreshes it, and uses it
     // only for hits without an identifying cookie.
     visitor_memo_t* memo = nullptr;
-    // The visitor `memo` named when the visit was kept for RecordVisits (RememberedVisitor),
-    // or null. A host's memo never names another visitor, so it stands for the memo.
+    // The visitor `memo` names (RememberedVisitor), or null; RecordVisits sets it ahead of
+    // counting the visit. A host's memo never names another visitor, so it stands for the memo.
     visitor_t* visitor = nullptr;
 };
 
@@ -62,8 +63,9 @@ public:
     void RecordVisit(const visit_t& visit);
     // RecordVisit for each visit in order, with what each one reads (its visitor, the
     // visitor's path, the page memos, the entries and links they remember) loading a few
-    // visits ahead: closing a session follows pointers four deep.
-    void RecordVisits(std::span<const visit_t> visits);
+    // visits ahead: closing a session follows pointers four deep. Sets each visit's `visitor`
+    // from its memo when that names one.
+    void RecordVisits(std::span<visit_t> visits);
     // The visitor a host's memo names now, for visit_t::visitor; null when it names none.
     visitor_t* RememberedVisitor(const visitor_memo_t* memo) const {
         return memo && m_visitors ? m_visitors->Recall(memo->visitor) : nullptr;
@@ -82,7 +84,8 @@ public:
     // Counts the visitor's open session; `nextTime` is the time of the hit that opens the next
     // one, or 0 at the end of the run.
     void CloseSession(visitor_t& visitor, std::int32_t nextTime);
-    // After the last hit: closes every open session in slot order and drops the visitors.
+    // After the last hit: closes every open session in slot order, adds the sessions of each
+    // user to the users table and drops the visitors.
     void CloseAllSessions();
 
     CHyperlinkTable& GetHyperlinks() { return m_hyperlinks; }
@@ -222,7 +225,17 @@ private:
     path_item_t* m_freePaths[32] = {};  // by log2 of their capacity
     // Closed sessions start on days far apart: a memo per day (by day number modulo 32).
     CEntryMemo<day_info_t> m_days[32];
-    CEntryMemo<user_info_t> m_lastUser;  // the user of the last counted user session
+    // Sessions per user name, added to the users table as the sessions close: hit processing
+    // may be adding users to that table on another thread while the sessions count.
+    struct text_hash_t {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const {
+            return std::hash<std::string_view>{}(text);
+        }
+    };
+    std::unordered_map<std::string, std::uint64_t, text_hash_t, std::equal_to<>> m_userSessions;
+    std::pair<const std::string, std::uint64_t>* m_lastUser = nullptr;  // of the last session
+    void AddUserSessions();
     // Direct-mapped by the page text's address; released with the visitors.
     std::unique_ptr<page_memo_t[]> m_pageMemos;
     std::unique_ptr<label_memo_t[]> m_labelMemos;

@@ -370,6 +370,7 @@ TEST_F(HitTest, UsersCountOnlySuccessfulHits) {
     Process(h);
     h.status = 401;
     Process(h);
+    sessions->CloseAllSessions();  // which adds the user sessions
     tables.users.ForEach([](const user_info_t& u) {
         EXPECT_EQ(std::string(u.name, u.length), "alice");
         EXPECT_EQ(u.hits, 1u);
@@ -390,6 +391,7 @@ TEST_F(HitTest, UserNamesOfEveryLengthCountTheirHitsAndSessions) {
         Process(h);
         Process(h);
     }
+    this->sessions->CloseAllSessions();
     Counts hits, sessions;
     tables.users.ForEach([&](const user_info_t& u) {
         hits[std::string(u.name, u.length)] += u.hits;
