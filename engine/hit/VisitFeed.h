@@ -4,6 +4,7 @@
 #include <memory>
 #include <mutex>
 
+#include "engine/EngineApi.h"
 #include "engine/parse/HitRecord.h"
 #include "engine/session/VisitorSessions.h"
 
@@ -13,7 +14,7 @@
 // thread when it has no free batch left (or at Finish), or the parsing thread while its ring of
 // parsed batches is full, which would otherwise leave its core idle. The sessions are touched
 // by one thread at a time, batch after batch in order, and by nothing else meanwhile.
-class CVisitFeed {
+class LOGVANE_ENGINE_API CVisitFeed {
 public:
     static constexpr int kBatchVisits = 256;
     static constexpr int kBatches = 4;

@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <deque>
 #include <map>
+#include <ostream>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "engine/hit/VisitFeed.h"
 #include "engine/session/VisitorSessions.h"
 #include "engine/table/RunTables.h"
 #include "engine/table/StringPool.h"
@@ -16,8 +20,17 @@
 // remembers, every count and every slot order must be what counting each session by its texts
 // gives: a straightforward closer below counts the same visits into tables of its own. Visits
 // go to the sessions one by one, or kept and handed over in chunks of random length with the
-// hosts' memos and the visitors they named when kept, as hit processing hands them over.
+// hosts' memos and the visitors they named when kept, or through a visit feed whose batches a
+// second thread counts whenever it can, as a run hands them over.
 namespace {
+
+enum class handing_t { ONE_BY_ONE, IN_CHUNKS, FED };
+
+void PrintTo(handing_t handing, std::ostream* out) {
+    *out << (handing == handing_t::ONE_BY_ONE  ? "one by one"
+             : handing == handing_t::IN_CHUNKS ? "in chunks"
+                                               : "fed");
+}
 
 constexpr std::int32_t kStart = 1700000000;
 
@@ -28,19 +41,28 @@ struct ref_visitor_t {
     std::int32_t lastHit = 0;
 };
 
-class SessionReferenceTest : public testing::TestWithParam<std::tuple<unsigned, bool>> {
+class SessionReferenceTest : public testing::TestWithParam<std::tuple<unsigned, handing_t>> {
 protected:
     static unsigned Seed() { return std::get<0>(GetParam()); }
-    static bool Batched() { return std::get<1>(GetParam()); }
+    static handing_t Handing() { return std::get<1>(GetParam()); }
 
     void SetUp() override {
         PoolCreate();
         tags.AddTriggerInformation({CTagInformation::ANYPAGE, "/p1*", "p1"});
         tables.counters.tagTriggers.assign(1, 0);
         sessions = std::make_unique<CVisitorSessions>(tables, tags, false);
+        if (Handing() == handing_t::FED) {
+            feed = std::make_unique<CVisitFeed>(*sessions);
+            helper = std::thread([this] {
+                while (!stopHelper.load(std::memory_order_relaxed))
+                    if (feed->TryCountWaiting()) ++helped;
+            });
+        }
         for (const char* name : {"-", "alice", "bob"}) AddUser(name);
     }
     void TearDown() override {
+        StopHelper();
+        feed.reset();
         sessions.reset();
         PoolDestroy();
     }
@@ -90,10 +112,20 @@ protected:
         if (item) v.items.push_back(*item);
     }
 
+    void StopHelper() {
+        stopHelper = true;
+        if (helper.joinable()) helper.join();
+    }
+
     // The visit with copies of what it points to, kept until the chunk is full.
     void Record(visit_t visit) {
-        if (!Batched()) {
+        if (Handing() == handing_t::ONE_BY_ONE) {
             sessions->RecordVisit(visit);
+            return;
+        }
+        if (Handing() == handing_t::FED) {
+            visit.memo = &memos[std::string(visit.host)];
+            feed->Keep(visit);
             return;
         }
         const std::string& host = keptTexts.emplace_back(visit.host);
@@ -107,6 +139,10 @@ protected:
     }
 
     void Flush() {
+        if (Handing() == handing_t::FED) {
+            feed->Finish();
+            return;
+        }
         sessions->RecordVisits(kept);
         kept.clear();
         keptTexts.clear();
@@ -183,7 +219,12 @@ protected:
     void Finish(std::int32_t time) {
         time += 10 * 86400;
         for (const auto& [name, visitor] : refVisitors) Visit(name, time, nullptr, false, "-", 200);
-        if (Batched()) Flush();
+        if (Handing() != handing_t::ONE_BY_ONE) Flush();
+        StopHelper();
+        // Else this test shows nothing of two threads.
+        if (Handing() == handing_t::FED) {
+            EXPECT_GT(helped, 0);
+        }
         sessions->CloseAllSessions();
         for (const auto& entry : refVisitors) RefClose(entry.second);
 
@@ -212,6 +253,10 @@ protected:
     CTagInformation tags;
     CRunTables tables;
     std::unique_ptr<CVisitorSessions> sessions;
+    std::unique_ptr<CVisitFeed> feed;
+    std::thread helper;
+    std::atomic<bool> stopHelper{false};
+    int helped = 0;  // batches the helper counted
     std::vector<visit_t> kept;
     std::deque<std::string> keptTexts;
     std::deque<path_item_t> keptItems;
@@ -317,12 +362,14 @@ TEST_P(SessionReferenceTest, ARememberedPageStillGrowsATableOverHalfFull) {
     }
     Visit("again", time + 4000, &items[repeated], true, "-", 200);
     Visit("again", time + 6000, nullptr, false, "-", 200);
-    if (Batched()) Flush();
+    if (Handing() != handing_t::ONE_BY_ONE) Flush();
     EXPECT_GT(tables.entryPages.GetCapacity(), 8192u);
     Finish(time + 8000);
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, SessionReferenceTest,
-                         testing::Combine(testing::Values(1u, 2u, 3u), testing::Bool()));
+                         testing::Combine(testing::Values(1u, 2u, 3u),
+                                          testing::Values(handing_t::ONE_BY_ONE,
+                                                          handing_t::IN_CHUNKS, handing_t::FED)));
 
 }  // namespace
