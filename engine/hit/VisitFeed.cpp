@@ -6,7 +6,10 @@
 CVisitFeed::CVisitFeed(CVisitorSessions& sessions) : m_sessions(sessions) {
     for (batch_t& batch : m_batches) {
         batch.visits = std::make_unique<visit_t[]>(kBatchVisits);
-        batch.texts = std::make_unique<kept_texts_t[]>(kBatchVisits);
+        batch.items = std::make_unique<path_item_t[]>(kBatchVisits);
+        // Not value-initialised: only the bytes written are ever read, so untouched pages stay
+        // unmapped.
+        batch.texts.reset(new char[std::size_t{3} * kHitTextSize * kBatchVisits]);
     }
     for (int i = 1; i < kBatches; ++i) m_free[i] = true;
 }
@@ -22,16 +25,15 @@ void CVisitFeed::Keep(const visit_t& visit) {
         batch = &m_batches[m_filling];
     }
     visit_t& kept = batch->visits[batch->count];
-    kept_texts_t& texts = batch->texts[batch->count];
+    path_item_t& item = batch->items[batch->count];
     ++batch->count;
     kept = visit;
-    char* room = texts.texts;
-    const auto copy = [&room](std::string_view text) {
+    const auto copy = [batch](std::string_view text) {
+        char* room = batch->texts.get() + batch->textsUsed;
         // An absent text (no cookie) has no data pointer, which memcpy may not be given.
         if (!text.empty()) std::memcpy(room, text.data(), text.size());
-        const std::string_view copied(room, text.size());
-        room += kHitTextSize;
-        return copied;
+        batch->textsUsed += text.size();
+        return std::string_view(room, text.size());
     };
     kept.cookie = copy(visit.cookie);
     kept.host =
@@ -41,8 +43,8 @@ void CVisitFeed::Keep(const visit_t& visit) {
     // thread now.
     kept.visitor = nullptr;
     if (visit.item) {
-        texts.item = *visit.item;
-        kept.item = &texts.item;
+        item = *visit.item;
+        kept.item = &item;
     }
 }
 
@@ -86,6 +88,7 @@ bool CVisitFeed::CountWaiting(bool wait) {
     m_sessions.RecordVisits(
         std::span<visit_t>(batch.visits.get(), static_cast<std::size_t>(batch.count)));
     batch.count = 0;
+    batch.textsUsed = 0;
     std::lock_guard lock(m_queueMutex);
     m_free[index] = true;
     return true;

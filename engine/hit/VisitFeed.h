@@ -34,13 +34,13 @@ public:
     void Finish();
 
 private:
-    struct kept_texts_t {
-        path_item_t item;
-        char texts[3 * kHitTextSize];
-    };
+    // A batch's texts are packed one after another, so that a batch of visits without
+    // cookies or user names touches a few pages of its room, not all of them.
     struct batch_t {
         std::unique_ptr<visit_t[]> visits;
-        std::unique_ptr<kept_texts_t[]> texts;
+        std::unique_ptr<path_item_t[]> items;
+        std::unique_ptr<char[]> texts;  // room for three whole texts a visit
+        std::size_t textsUsed = 0;
         int count = 0;
     };
 
