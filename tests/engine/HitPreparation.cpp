@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <random>
 #include <set>
@@ -363,6 +364,50 @@ TEST_F(HitPreparationTest, MalformedAndFilteredPreparationsCountNothing) {
         EXPECT_EQ(run.tables.counters.totalHits, 2u);
         for (prepared_hit_t& prep : preps) CHitProcessor::ReleasePreparation(prep);
     }
+}
+
+// A field is valid when its length's bytes hold no NUL and a NUL follows them: a NUL at any
+// place of a word-wide step or of the tail, a length short of the text, and lengths out of
+// range are each malformed.
+TEST_F(HitPreparationTest, AFieldWithANulOrTheWrongLengthIsMalformed) {
+    run_t run;
+    const auto valid = [&run](const std::function<void(hit_t&)>& change) {
+        std::vector<hit_t> hits = MakeHits(1, 1, 1);
+        change(hits[0]);
+        prepared_hit_t prep;
+        run.processor->Prepare(hits[0], prep);
+        CHitProcessor::ReleasePreparation(prep);
+        return prep.valid;
+    };
+    const auto fill = [](char* field, std::int32_t& length, int n) {
+        std::memset(field, 'a', static_cast<std::size_t>(n));
+        field[n] = '\0';
+        length = n;
+    };
+    EXPECT_TRUE(valid([](hit_t&) {}));
+    for (const int n : {0, 1, 7, 8, 9, 16, 23, kHitTextMax}) {
+        SCOPED_TRACE(n);
+        EXPECT_TRUE(valid([&](hit_t& h) { fill(h.agent, h.agentLen, n); }));
+        EXPECT_TRUE(valid([&](hit_t& h) { fill(h.server, h.serverLen, n); }));
+        for (int at = 0; at < n; at += at < 9 ? 1 : 7) {
+            EXPECT_FALSE(valid([&](hit_t& h) {
+                fill(h.agent, h.agentLen, n);
+                h.agent[at] = '\0';
+            })) << "NUL at "
+                << at;
+        }
+        if (n > 0) {
+            EXPECT_FALSE(valid([&](hit_t& h) {
+                fill(h.user, h.userLen, n);
+                --h.userLen;
+            }));
+        }
+    }
+    EXPECT_FALSE(valid([](hit_t& h) { h.hostLen = -1; }));
+    EXPECT_FALSE(valid([&](hit_t& h) {
+        std::memset(h.cookie, 'c', sizeof h.cookie);
+        h.cookieLen = kHitTextSize;
+    }));
 }
 
 // Counting keeps each hit's visit and page-referrer pair and counts the kept ones later, while
