@@ -11,9 +11,10 @@
 // Hands the visits of counted hits to the visitor sessions in batches, in counting order. A
 // kept visit carries copies of the texts it needs that have no pool copy, since the record it
 // came from is reused at once. A full batch waits until some thread counts it: the counting
-// thread when it has no free batch left (or at Finish), or the parsing thread while its ring of
-// parsed batches is full, which would otherwise leave its core idle. The sessions are touched
-// by one thread at a time, batch after batch in order, and by nothing else meanwhile.
+// thread when it has no free batch left (or at Finish) or no parsed batch to count, or the
+// parsing thread while its ring of parsed batches is full: either would otherwise sit idle.
+// The sessions are touched by one thread at a time, batch after batch in order, and by
+// nothing else meanwhile.
 class LOGVANE_ENGINE_API CVisitFeed {
 public:
     static constexpr int kBatchVisits = 256;

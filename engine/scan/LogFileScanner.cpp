@@ -629,7 +629,12 @@ scan_result_t CLogFileScanner::WalkFileOverlapped(const CMappedFile& file) {
     } stop{ring, worker};
 
     hit_batch_t batch;
-    while (ring.Take(batch)) {
+    while (true) {
+        // An empty ring would leave this thread idle until the parser catches up.
+        int polled = ring.Poll(batch);
+        while (polled == 0 && m_consumer.HelpWhileWaiting()) polled = ring.Poll(batch);
+        if (polled == 0) polled = ring.Take(batch) ? 1 : -1;
+        if (polled < 0) break;
         // The single-threaded path looks at the flags before it fills each batch; looking before
         // each batch is handed on gives the same hits when a consumer ends parsing.
         if (ShouldEnd()) return SCAN_ENDED;

@@ -67,9 +67,9 @@ public:
     virtual void PrepareBatch(std::span<hit_t> batch) { (void)batch; }
     // One accepted hit with its flags set; the record is valid only during the call.
     virtual void ProcessHit(hit_t* hit) = 0;
-    // Called on a parsing thread that has no room to parse into until hits are processed: a
-    // step of the consumer's own work that may run on any thread, or false when there is none
-    // now. The default has none.
+    // Called on a thread that would otherwise wait (a parsing thread with no room to parse
+    // into, or the thread that hands hits on with none to hand): a step of the consumer's own
+    // work that may run on any thread, or false when there is none now. The default has none.
     virtual bool HelpWhileWaiting() { return false; }
 };
 
