@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -85,6 +86,63 @@ TEST_P(ScanPrepareBatch, EveryHitIsPreparedOnceInLogOrderBeforeItIsProcessed) {
     if (GetParam().overlap && GetParam().workers == 1) {
         EXPECT_TRUE(consumer.preparedElsewhere);
     }
+}
+
+// A consumer with work of its own that any thread may do, and a slow side: the other thread
+// finds its ring full (a slow consumer) or empty (a slow parser) and does that work meanwhile.
+class CHelpedConsumer : public CHitConsumer {
+public:
+    explicit CHelpedConsumer(bool slowParser) : m_slowParser(slowParser) {}
+    void PrepareBatch(std::span<hit_t>) override {
+        if (m_slowParser) std::this_thread::sleep_for(std::chrono::microseconds(300));
+    }
+    void ProcessHit(hit_t* hit) override {
+        if (!m_slowParser && ++m_hits % 250 == 0)
+            std::this_thread::sleep_for(std::chrono::microseconds(300));
+        paths.emplace_back(hit->Path());
+    }
+    bool HelpWhileWaiting() override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (tasksLeft == 0) return false;
+        --tasksLeft;
+        (std::this_thread::get_id() == m_thread ? helpedHere : helpedElsewhere)++;
+        return true;
+    }
+
+    std::vector<std::string> paths;
+    int tasksLeft = 1000000;
+    int helpedHere = 0, helpedElsewhere = 0;
+
+private:
+    bool m_slowParser;
+    int m_hits = 0;
+    std::mutex m_mutex;
+    std::thread::id m_thread = std::this_thread::get_id();
+};
+
+TEST(ScanHelpWhileWaiting, TheThreadThatWouldWaitDoesTheConsumersWork) {
+    CProgress::Initialize();
+    TempDir dir;
+    std::string log;
+    for (int i = 0; i < 5000; ++i)
+        log += "10.0.0.1 - - [01/Mar/2024:10:00:00 +0000] \"GET /p" + std::to_string(i) +
+               ".html HTTP/1.1\" 200 1 \"-\" \"agent\"\n";
+    const std::string path = dir.file("access.log");
+    WriteFile(path, log);
+    scan_options_t options;
+    options.overlapParsing = true;
+    options.parseThreads = 1;
+    for (const bool slowParser : {false, true}) {
+        SCOPED_TRACE(slowParser ? "slow parser" : "slow consumer");
+        CHelpedConsumer consumer(slowParser);
+        ASSERT_TRUE(ParseAllFiles({{path, SCAN_LOG_ELF}}, options, consumer));
+        ASSERT_EQ(consumer.paths.size(), 5000u);
+        EXPECT_EQ(consumer.paths[4999], "/p4999.html");
+        // Help comes from the thread that waits: the parser for a slow consumer, the
+        // consumer's own thread for a slow parser.
+        EXPECT_GT(slowParser ? consumer.helpedHere : consumer.helpedElsewhere, 0);
+    }
+    CProgress::Initialize();
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, ScanPrepareBatch,
