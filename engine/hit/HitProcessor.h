@@ -104,7 +104,8 @@ public:
     // counting order, at FlushDeferred or when a batch's worth is kept: each kept count then
     // loads what it reads a few counts ahead, in a loop of its own. Only the sessions read what
     // visits count, and nothing but the pairs reads the page-referrer table, so every count is
-    // the same either way once flushed.
+    // the same either way once flushed. Kept visits go through a CVisitFeed, whose batches
+    // another thread may count (CountWaitingVisits).
     void DeferCounts(bool defer);
     void FlushDeferred();
     // Counts the oldest batch of kept visits that waits, unless another thread is counting
