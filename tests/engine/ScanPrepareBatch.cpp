@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <string>
@@ -88,35 +89,35 @@ TEST_P(ScanPrepareBatch, EveryHitIsPreparedOnceInLogOrderBeforeItIsProcessed) {
     }
 }
 
-// A consumer with work of its own that any thread may do, and a slow side: the other thread
-// finds its ring full (a slow consumer) or empty (a slow parser) and does that work meanwhile.
+// A consumer with work of its own that any thread may do, and a slow side that holds its first
+// batch until the other thread has come for that work (or ten seconds have passed): the other
+// thread finds its ring full (a slow consumer) or empty (a slow parser) meanwhile.
 class CHelpedConsumer : public CHitConsumer {
 public:
     explicit CHelpedConsumer(bool slowParser) : m_slowParser(slowParser) {}
     void PrepareBatch(std::span<hit_t>) override {
-        if (m_slowParser) std::this_thread::sleep_for(std::chrono::microseconds(300));
+        if (m_slowParser) AwaitHelp(helpedHere);
     }
     void ProcessHit(hit_t* hit) override {
-        if (!m_slowParser && ++m_hits % 250 == 0)
-            std::this_thread::sleep_for(std::chrono::microseconds(300));
+        if (!m_slowParser && paths.empty()) AwaitHelp(helpedElsewhere);
         paths.emplace_back(hit->Path());
     }
     bool HelpWhileWaiting() override {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (tasksLeft == 0) return false;
-        --tasksLeft;
-        (std::this_thread::get_id() == m_thread ? helpedHere : helpedElsewhere)++;
-        return true;
+        ++(std::this_thread::get_id() == m_thread ? helpedHere : helpedElsewhere);
+        return false;  // nothing to do: the thread then waits as it would have
     }
 
     std::vector<std::string> paths;
-    int tasksLeft = 1000000;
-    int helpedHere = 0, helpedElsewhere = 0;
+    std::atomic<int> helpedHere{0}, helpedElsewhere{0};
 
 private:
+    static void AwaitHelp(const std::atomic<int>& helped) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (helped == 0 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+
     bool m_slowParser;
-    int m_hits = 0;
-    std::mutex m_mutex;
     std::thread::id m_thread = std::this_thread::get_id();
 };
 
@@ -140,7 +141,7 @@ TEST(ScanHelpWhileWaiting, TheThreadThatWouldWaitDoesTheConsumersWork) {
         EXPECT_EQ(consumer.paths[4999], "/p4999.html");
         // Help comes from the thread that waits: the parser for a slow consumer, the
         // consumer's own thread for a slow parser.
-        EXPECT_GT(slowParser ? consumer.helpedHere : consumer.helpedElsewhere, 0);
+        EXPECT_GT((slowParser ? consumer.helpedHere : consumer.helpedElsewhere).load(), 0);
     }
     CProgress::Initialize();
 }
