@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -140,6 +141,11 @@ protected:
 
     void Flush() {
         if (Handing() == handing_t::FED) {
+            // A loaded machine may not have run the helper yet; batches wait for it until it
+            // has counted one (the last three always wait), then the rest are counted here.
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+            while (helped == 0 && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::sleep_for(std::chrono::microseconds(100));
             feed->Finish();
             return;
         }
@@ -223,7 +229,7 @@ protected:
         StopHelper();
         // Else this test shows nothing of two threads.
         if (Handing() == handing_t::FED) {
-            EXPECT_GT(helped, 0);
+            EXPECT_GT(helped.load(), 0);
         }
         sessions->CloseAllSessions();
         for (const auto& entry : refVisitors) RefClose(entry.second);
@@ -256,7 +262,7 @@ protected:
     std::unique_ptr<CVisitFeed> feed;
     std::thread helper;
     std::atomic<bool> stopHelper{false};
-    int helped = 0;  // batches the helper counted
+    std::atomic<int> helped{0};  // batches the helper counted
     std::vector<visit_t> kept;
     std::deque<std::string> keptTexts;
     std::deque<path_item_t> keptItems;
