@@ -822,8 +822,8 @@ void CHitProcessor::DeferCounts(bool defer) {
         m_pairTexts = {};
     } else if (!m_keptPairs) {
         if (m_sessions) m_visitFeed = std::make_unique<CVisitFeed>(*m_sessions);
-        m_keptPairs = std::make_unique<kept_pair_t[]>(kKeptCounts);
-        m_pairTexts.resize(kKeptCounts * 2 * (m_normalizer.GetMaxLength() + 1));
+        m_keptPairs = std::make_unique<kept_pair_t[]>(kKeptPairs);
+        m_pairTexts.resize(kKeptPairs * 2 * (m_normalizer.GetMaxLength() + 1));
     }
 }
 
@@ -834,7 +834,7 @@ void CHitProcessor::FlushDeferred() {
 
 void CHitProcessor::KeepPair(hashed_text_t url, hashed_text_t referrer,
                              CEntryMemo<nested_info_t>* memo) {
-    if (m_keptPairCount == kKeptCounts) FlushPairs();
+    if (m_keptPairCount == kKeptPairs) FlushPairs();
     const std::size_t room = m_normalizer.GetMaxLength() + 1;
     char* texts = m_pairTexts.data() + static_cast<std::size_t>(m_keptPairCount) * 2 * room;
     // Texts worked out per hit live in the hit's preparation, which the parsing thread reuses.

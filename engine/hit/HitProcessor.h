@@ -231,9 +231,9 @@ private:
     referrer_facts_t m_noFacts;  // m_ref before the first hit
     // Visits kept by DeferCounts.
     std::unique_ptr<CVisitFeed> m_visitFeed;
-    static constexpr int kKeptCounts = 256;
-    // Page-referrer pairs kept by DeferCounts; texts without a pool copy are copied to the
-    // pair's room in m_pairTexts.
+    // Page-referrer pairs kept by DeferCounts, up to kKeptPairs at a time; texts without a
+    // pool copy are copied to the pair's room in m_pairTexts.
+    static constexpr int kKeptPairs = 256;
     struct kept_pair_t {
         hashed_text_t url, referrer;
         CEntryMemo<nested_info_t>* memo;
