@@ -23,6 +23,20 @@ inline uint64_t Load64(const unsigned char* p) {
     return v;
 }
 
+// The last 1 to 7 bytes as a little-endian number, as a copy into a zeroed word would give.
+// GCC turns that copy into byte stores and one wide load, which waits for the stores to
+// retire: a third of the function's time on short keys.
+inline uint64_t LoadTail(const unsigned char* p, size_t n) {
+    if (n >= 4) {
+        uint32_t low, high;
+        std::memcpy(&low, p, sizeof low);
+        std::memcpy(&high, p + n - 4, sizeof high);
+        return low | (static_cast<uint64_t>(high) >> (8 * (8 - n)) << 32);
+    }
+    return p[0] | static_cast<uint64_t>(p[n >> 1]) << (8 * (n >> 1)) |
+           static_cast<uint64_t>(p[n - 1]) << (8 * (n - 1));
+}
+
 }  // namespace
 
 extern "C" uint32_t memcrc(const void* data, size_t length, uint32_t seed) {
@@ -39,8 +53,7 @@ extern "C" uint32_t memcrc(const void* data, size_t length, uint32_t seed) {
         p += 8;
         n -= 8;
     }
-    uint64_t tail = 0;
-    if (n) std::memcpy(&tail, p, n);
+    const uint64_t tail = n ? LoadTail(p, n) : 0;
     h = Fold(tail ^ kP3 ^ n, h ^ kP0);
     h = Fold(h ^ kP1, h ^ kP2);
     return static_cast<uint32_t>(h ^ (h >> 32));
