@@ -88,6 +88,16 @@ TEST_F(BatchModeTest, HelpFlagPrintsTheUsageText) {
     }
 }
 
+// The loader must not look for libraries in the folder the program is started from, where
+// anyone who can leave a file (a log folder, a download folder) could plant one.
+TEST_F(BatchModeTest, LibrariesInTheCurrentFolderAreNotLoaded) {
+    for (const char* name : {"libc.so.6", "libstdc++.so.6", "liblogvane-engine.so.4"})
+        WriteFile(dir.file(name), "not a library");
+    const RunResult r = RunProgram("--help 2>&1", "cd " + Quoted(dir.path().string()) + " && ");
+    EXPECT_EQ(r.out, GetUsageText());
+    EXPECT_EQ(r.exitCode, 0);
+}
+
 TEST_F(BatchModeTest, ProjectThatCannotBeLoaded) {
     const std::string project = dir.file("Missing.Bvp");
     const RunResult r = RunProgram(Quoted(project) + " " + Quoted(dir.file("out.bvr")));
