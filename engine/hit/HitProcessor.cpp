@@ -361,8 +361,8 @@ void CHitProcessor::BeginPreparation(hit_t& hit, prepared_hit_t& prep) {
     prep.hostPeek = m_hosts.StartPeek(prep.hostHash);
 }
 
-// The record a cache's slot of the text's hash names, once its look reaches it: the record's
-// first line and its text, which the key comparison reads.
+// The record a cache's slot of the text's hash names, once its look reaches it: the record
+// and its text, which the key comparison reads.
 template <class Facts>
 static void PrefetchRecord(const CFastHashTable<facts_key_t<Facts>>& cache, table_peek_t& peek,
                            const char* text, std::int32_t length) {
@@ -371,8 +371,12 @@ static void PrefetchRecord(const CFastHashTable<facts_key_t<Facts>>& cache, tabl
     key.length = static_cast<std::uint32_t>(length);
     cache.Peek(peek, key, [](const facts_key_t<Facts>& found) {
         if (!found.text) return;
-        logvane::table::PrefetchLine(found.GetFacts());
-        logvane::table::PrefetchLine(found.text);
+        // The record and its text lie one after the other; comparing and reading them
+        // touches every line from the record's first to the text's last. The comparison
+        // reads a short text as 32 bytes (the rest masked), which may reach one line further.
+        const auto* first = reinterpret_cast<const char*>(found.GetFacts());
+        const char* end = found.text + std::max<std::uint32_t>(found.length, 32);
+        logvane::table::PrefetchArray(first, static_cast<std::size_t>(end - first));
     });
 }
 
