@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <new>
 
@@ -24,6 +25,16 @@ std::unique_ptr<CStringPool>& ThePool() {
     return pool;
 }
 
+// Pools are told apart by a number never reused, not by an address a later pool may get.
+std::atomic<std::uint64_t> g_nextPoolId{1};
+
+// The cursor this thread allocates from without locking, and the pool it belongs to.
+struct cached_cursor_t {
+    std::uint64_t pool = 0;
+    void* cursor = nullptr;
+};
+thread_local cached_cursor_t t_cursor;
+
 }  // namespace
 
 const size_t CStringPool::kDefaultChunkSize = PageRounded(25000000);
@@ -31,7 +42,8 @@ const size_t CStringPool::kDefaultChunkSize = PageRounded(25000000);
 CStringPool::CStringPool(size_t chunkSize, size_t limit)
     : m_chunkSize(chunkSize > 0 ? chunkSize : kDefaultChunkSize),
       m_limit(limit),
-      m_stretch(m_chunkSize / 32 / kLine * kLine) {}
+      m_stretch(m_chunkSize / 32 / kLine * kLine),
+      m_id(g_nextPoolId.fetch_add(1, std::memory_order_relaxed)) {}
 
 CStringPool::~CStringPool() = default;
 
@@ -79,8 +91,21 @@ CStringPool::Cursor& CStringPool::CursorOf(std::thread::id thread) {
 }
 
 void* CStringPool::Alloc(size_t bytes) {
-    std::lock_guard lock(m_mutex);
     const size_t rounded = (bytes + kAlignment - 1) / kAlignment * kAlignment;
+    // A thread with a cursor of its own takes from it without the lock: the sessions and hit
+    // processing allocate on both threads at once, and waiting on each other cost a system
+    // call for every few blocks. Only its thread touches such a cursor (a thread that ended
+    // leaves it to the next thread of the same id).
+    if (rounded >= bytes && rounded <= m_stretch && t_cursor.pool == m_id) {
+        Cursor& cursor = *static_cast<Cursor*>(t_cursor.cursor);
+        if (cursor.left >= rounded) {
+            unsigned char* p = cursor.next;
+            cursor.next += rounded;
+            cursor.left -= rounded;
+            return p;
+        }
+    }
+    std::lock_guard lock(m_mutex);
     if (rounded < bytes) {  // wrapped around
         ReportFailure();
         return nullptr;
@@ -90,6 +115,8 @@ void* CStringPool::Alloc(size_t bytes) {
         p = Carve(rounded, kAlignment);
     } else {
         Cursor& cursor = CursorOf(std::this_thread::get_id());
+        // Threads past the cursors share the last one, which only the lock keeps apart.
+        if (&cursor != &m_cursors[kCursors - 1]) t_cursor = {m_id, &cursor};
         if (cursor.left < rounded) {
             cursor.next = Carve(m_stretch, kLine);
             cursor.left = cursor.next ? m_stretch : 0;

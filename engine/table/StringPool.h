@@ -63,6 +63,7 @@ private:
     size_t m_chunkSize;
     size_t m_limit;
     size_t m_stretch;
+    const std::uint64_t m_id;  // unique to this pool, for the threads' cached cursors
     Cursor m_cursors[kCursors];
     size_t m_cursorCount = 0;
 };

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <set>
@@ -59,6 +60,47 @@ TEST_F(StringPoolTest, BlocksOfTwoThreadsNeverShareACacheLine) {
         }
     }
     for (const std::uintptr_t line : lines[0]) EXPECT_EQ(lines[1].count(line), 0u) << line;
+}
+
+// Threads allocate at the same time, each from its own cursor without the lock, and threads
+// past the pool's cursors share the last one under the lock: no block overlaps another, and
+// two pools used in turn by one thread keep their blocks apart.
+TEST_F(StringPoolTest, ThreadsAllocatingAtOnceGetSeparateBlocks) {
+    CStringPool pool(64 * 1024), other(64 * 1024);
+    constexpr int kThreads = 11, kCopies = 4000;
+    std::vector<std::vector<std::pair<char*, std::string>>> copies(kThreads);
+    std::atomic<int> ready{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            ++ready;
+            while (ready.load() < kThreads) {
+            }
+            for (int i = 0; i < kCopies; ++i) {
+                const std::string text = std::to_string(t) + ":" + std::to_string(i) +
+                                         std::string(static_cast<std::size_t>(i % 23), 'y');
+                CStringPool& from = t == 0 && i % 2 ? other : pool;
+                char* copy = from.Copy(text.data(), text.size());
+                if (!copy) return;
+                copies[static_cast<std::size_t>(t)].emplace_back(copy, text);
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    std::set<std::pair<std::uintptr_t, std::uintptr_t>> blocks;
+    for (const auto& list : copies) {
+        ASSERT_EQ(list.size(), std::size_t(kCopies));
+        for (const auto& [copy, text] : list) {
+            EXPECT_STREQ(copy, text.c_str());
+            const auto begin = reinterpret_cast<std::uintptr_t>(copy);
+            blocks.emplace(begin, begin + text.size() + 1);
+        }
+    }
+    std::uintptr_t end = 0;
+    for (const auto& [begin, stop] : blocks) {
+        EXPECT_GE(begin, end) << "blocks overlap";
+        end = stop;
+    }
 }
 
 TEST_F(StringPoolTest, LargeRequestGetsAChunkOfItsOwnSize) {
