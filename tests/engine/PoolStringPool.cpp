@@ -74,8 +74,7 @@ TEST_F(StringPoolTest, ThreadsAllocatingAtOnceGetSeparateBlocks) {
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&, t] {
             ++ready;
-            while (ready.load() < kThreads) {
-            }
+            while (ready.load() < kThreads) std::this_thread::yield();
             for (int i = 0; i < kCopies; ++i) {
                 const std::string text = std::to_string(t) + ":" + std::to_string(i) +
                                          std::string(static_cast<std::size_t>(i % 23), 'y');
