@@ -15,6 +15,9 @@ function(logvane_layer)
   add_library(${obj} OBJECT ${sources})
   target_include_directories(${obj} PUBLIC ${PROJECT_SOURCE_DIR})
   target_link_libraries(${obj} PUBLIC ${L_LIBS} logvane_sanitize PRIVATE logvane_warnings)
+  # The layers hold every per-line and per-hit path: -O3 ran the bench's 2M-line log 1-5%
+  # faster than CMake's -O2 in three interleaved comparisons, with the same report.
+  target_compile_options(${obj} PRIVATE $<$<CONFIG:RelWithDebInfo,Release>:-O3>)
   if(L_SHARED)
     add_library(${L_NAME} SHARED $<TARGET_OBJECTS:${obj}>)
     set_target_properties(${L_NAME} PROPERTIES VERSION ${PROJECT_VERSION} SOVERSION 4)

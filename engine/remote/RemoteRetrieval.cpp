@@ -129,7 +129,7 @@ bool RetrieveFtp(const remote_request_t& request, const remote_options_t& option
         std::string current;
         ftp.GetCurrentDirectory(current);
         if (current.empty() || current.back() != '/') current += '/';
-        if (current[0] != '/') current.insert(0, "/");
+        if (current[0] != '/') current = "/" + current;
         const std::string remoteFolder =
             "ftp://" + request.serverName + ":" + std::to_string(request.port) + current;
         if (!DownloadMatchingFtpFiles(ftp, downloadFolder, files, pattern, claims, remoteFolder))
