@@ -82,6 +82,14 @@ unsigned char* CStringPool::Carve(size_t bytes, size_t alignment) {
     return m_chunks.back().memory.get() + at;
 }
 
+unsigned char* CStringPool::Take(Cursor& cursor, size_t bytes) {
+    if (cursor.left < bytes) return nullptr;
+    unsigned char* p = cursor.next;
+    cursor.next += bytes;
+    cursor.left -= bytes;
+    return p;
+}
+
 CStringPool::Cursor& CStringPool::CursorOf(std::thread::id thread) {
     for (size_t i = 0; i < m_cursorCount; ++i)
         if (m_cursors[i].thread == thread) return m_cursors[i];
@@ -96,15 +104,8 @@ void* CStringPool::Alloc(size_t bytes) {
     // processing allocate on both threads at once, and waiting on each other cost a system
     // call for every few blocks. Only its thread touches such a cursor (a thread that ended
     // leaves it to the next thread of the same id).
-    if (rounded >= bytes && rounded <= m_stretch && t_cursor.pool == m_id) {
-        Cursor& cursor = *static_cast<Cursor*>(t_cursor.cursor);
-        if (cursor.left >= rounded) {
-            unsigned char* p = cursor.next;
-            cursor.next += rounded;
-            cursor.left -= rounded;
-            return p;
-        }
-    }
+    if (rounded >= bytes && rounded <= m_stretch && t_cursor.pool == m_id)
+        if (unsigned char* p = Take(*static_cast<Cursor*>(t_cursor.cursor), rounded)) return p;
     std::lock_guard lock(m_mutex);
     if (rounded < bytes) {  // wrapped around
         ReportFailure();
@@ -121,11 +122,7 @@ void* CStringPool::Alloc(size_t bytes) {
             cursor.next = Carve(m_stretch, kLine);
             cursor.left = cursor.next ? m_stretch : 0;
         }
-        if (cursor.left >= rounded) {
-            p = cursor.next;
-            cursor.next += rounded;
-            cursor.left -= rounded;
-        }
+        p = Take(cursor, rounded);
     }
     if (!p) ReportFailure();
     return p;

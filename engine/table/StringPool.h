@@ -54,6 +54,8 @@ private:
     // refused.
     unsigned char* Carve(size_t bytes, size_t alignment);
     Cursor& CursorOf(std::thread::id thread);
+    // `bytes` from the cursor's stretch, or null when the rest is too short.
+    static unsigned char* Take(Cursor& cursor, size_t bytes);
     void ReportFailure();
 
     mutable std::mutex m_mutex;  // the host-name resolver copies names from its own threads
